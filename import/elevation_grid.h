@@ -1,0 +1,66 @@
+#pragma once
+// The one in-memory elevation raster. Row 0 is the southern edge and rows
+// grow northward; column 0 is the eastern edge and columns grow westward.
+// Storage is a single zero-filled block of rows, each of the same width.
+
+#include <cstdint>
+#include <vector>
+
+namespace gorvale {
+
+// A rule applied to every stored value on read (texture-zone flattening).
+class ElevationFilter {
+public:
+    virtual ~ElevationFilter() = default;
+    virtual std::int32_t apply(std::int32_t value) const = 0;
+};
+
+class ElevationGrid {
+public:
+    // A hostile header must not make us allocate more than this many cells.
+    static constexpr std::int64_t kMaxCells = std::int64_t{1} << 28;
+
+    // Releases the previous storage, then allocates rows x cols zero-filled
+    // values. Returns false (and holds no storage) when the size is not
+    // positive, exceeds kMaxCells or memory runs out.
+    bool allocate(std::int64_t rows, std::int64_t cols);
+    void release();
+
+    bool hasStorage() const { return !cells_.empty(); }
+    int AllocatedRows() const { return rows_; }
+    int AllocatedCols() const { return cols_; }
+    bool contains(std::int64_t row, std::int64_t col) const {
+        return row >= 0 && col >= 0 && row < rows_ && col < cols_;
+    }
+
+    // Unchecked access; callers keep row < AllocatedRows(), col < AllocatedCols().
+    std::int32_t* row(int r) { return cells_.data() + static_cast<std::size_t>(r) * cols_; }
+    const std::int32_t* row(int r) const { return cells_.data() + static_cast<std::size_t>(r) * cols_; }
+    std::int32_t& cell(int r, int c) { return row(r)[c]; }
+    std::int32_t cell(int r, int c) const { return row(r)[c]; }
+
+    // The stored value after texture-zone flattening (when a rule is set).
+    std::int32_t ElevationAt(int r, int c) const {
+        std::int32_t v = cell(r, c);
+        return flattening_ ? flattening_->apply(v) : v;
+    }
+    void setFlattening(const ElevationFilter* rule) { flattening_ = rule; }
+    const ElevationFilter* flattening() const { return flattening_; }
+
+    std::int32_t LastRow = 0;
+    std::int32_t LastCol = 0;
+    std::int32_t RowLimit = 0;
+    std::int32_t ColLimit = 0;
+    std::int32_t ElevationRange = 0;
+    std::int32_t SelectionMin = 0;
+    std::int32_t SelectionMax = 0;
+    std::int32_t SelectionRange = 0;
+
+private:
+    std::vector<std::int32_t> cells_;
+    int rows_ = 0;
+    int cols_ = 0;
+    const ElevationFilter* flattening_ = nullptr;
+};
+
+}  // namespace gorvale

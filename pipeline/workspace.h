@@ -1,0 +1,23 @@
+#pragma once
+// What the main window owns: the settings of the job, the one elevation grid
+// and the link to the person at the screen. Every core operation works on a
+// Workspace, so the GUI, the command line and the tests drive the same code.
+
+#include "import/elevation_grid.h"
+#include "pipeline/conversion_settings.h"
+#include "pipeline/user_interface.h"
+
+namespace gorvale {
+
+struct Workspace {
+    explicit Workspace(UserInterface& userInterface, ConversionSettings initial = {})
+        : settings(std::move(initial)), ui(&userInterface) {}
+
+    ConversionSettings settings;
+    ElevationGrid grid;
+    UserInterface* ui;
+    bool SettingsModified = false;
+    bool gridLoaded = false;  // a reader succeeded since start
+};
+
+}  // namespace gorvale

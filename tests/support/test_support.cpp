@@ -1,0 +1,68 @@
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+namespace gorvale::test {
+
+std::filesystem::path testdataDir() {
+    return std::filesystem::path(GORVALE_SOURCE_DIR) / ".." / "shared" / "testdata";
+}
+
+bool haveTestdata() { return std::filesystem::is_directory(testdataDir()); }
+
+std::filesystem::path sample(const std::string& relative) { return testdataDir() / relative; }
+
+ScratchDir::ScratchDir() {
+    static std::atomic<int> counter{0};
+    std::random_device rd;
+    path_ = std::filesystem::temp_directory_path() /
+            ("gorvale-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+             std::to_string(rd()));
+    std::filesystem::create_directories(path_);
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::string readFileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Answer RecordingUserInterface::message(const std::string& text, const std::string& caption,
+                                       MessageKind kind, Buttons buttons) {
+    messages.push_back({text, caption, kind, buttons});
+    if (buttons == Buttons::Ok) return Answer::Ok;
+    if (nextAnswer_ < answers.size()) return answers[nextAnswer_++];
+    return buttons == Buttons::OkCancel ? Answer::Ok : Answer::No;
+}
+
+std::optional<std::string> RecordingUserInterface::ask(const AskRequest& request) {
+    asked.push_back(request);
+    if (nextAsk_ < askAnswers.size()) return askAnswers[nextAsk_++];
+    return std::nullopt;
+}
+
+void RecordingUserInterface::processEvents() {
+    ++events;
+    if (stopAfterEvents >= 0 && events >= stopAfterEvents) stop = true;
+}
+
+}  // namespace gorvale::test

@@ -1,0 +1,87 @@
+#pragma once
+// Helpers shared by the tests: where the sample files are, scratch folders,
+// and a user interface that records every call so tests can assert on it.
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pipeline/user_interface.h"
+
+namespace gorvale::test {
+
+// ../shared/testdata beside the repository.
+std::filesystem::path testdataDir();
+// A file of ../shared/testdata; the test is skipped when the folder is absent.
+std::filesystem::path sample(const std::string& relative);
+bool haveTestdata();
+
+// A fresh empty folder under the system temp dir, removed by the destructor.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFileBytes(const std::filesystem::path& path);
+void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+struct RecordedMessage {
+    std::string text;
+    std::string caption;
+    MessageKind kind;
+    Buttons buttons;
+};
+
+class RecordingUserInterface : public UserInterface {
+public:
+    Answer message(const std::string& text, const std::string& caption, MessageKind kind,
+                   Buttons buttons) override;
+    void fileError(const std::string& detail) override { fileErrors.push_back(detail); }
+    std::optional<std::string> ask(const AskRequest& request) override;
+    void setLabel(Label which, const std::string& text) override { labels[which] = text; }
+    void setStatus(int panel, const std::string& text) override { status[panel] = text; }
+    void setWindowTitle(const std::string& text) override { title = text; }
+    void setProgress(int position) override { progress.push_back(position); }
+    void setCommandEnabled(Command which, bool enabled) override { commands[which] = enabled; }
+    void setBusy(bool b) override { busy = b; }
+    void gridChanged() override { ++gridChanges; }
+    void processEvents() override;
+    bool stopRequested() const override { return stop; }
+
+    // Answers given in order to message() calls with buttons other than Ok;
+    // Ok (or No) when exhausted.
+    std::vector<Answer> answers;
+    // Answers given in order to ask(); nullopt when exhausted.
+    std::vector<std::string> askAnswers;
+    // Request a stop after this many processEvents() calls (-1: never).
+    int stopAfterEvents = -1;
+
+    std::vector<RecordedMessage> messages;
+    std::vector<std::string> fileErrors;
+    std::vector<AskRequest> asked;
+    std::map<Label, std::string> labels;
+    std::map<int, std::string> status;
+    std::map<Command, bool> commands;
+    std::vector<int> progress;
+    std::string title;
+    bool busy = false;
+    int gridChanges = 0;
+    int events = 0;
+    bool stop = false;
+
+private:
+    std::size_t nextAnswer_ = 0;
+    std::size_t nextAsk_ = 0;
+};
+
+}  // namespace gorvale::test
