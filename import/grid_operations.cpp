@@ -1,0 +1,128 @@
+#include "import/grid_operations.h"
+
+#include <algorithm>
+#include <string>
+
+#include "pipeline/text_convert.h"
+
+namespace gorvale {
+namespace {
+
+int fieldValue(const std::string& text) { return intOr(text, 0); }
+
+// The snap of one axis; returns the new (far, near) pair.
+void snapAxis(int& farEdge, int& nearEdge, int last, int step) {
+    if (farEdge >= last) farEdge = last;
+    if (nearEdge >= last) nearEdge = last;
+    if (nearEdge >= farEdge) farEdge = nearEdge + step;
+    int r = (farEdge - nearEdge) % step;
+    if (r != 0) farEdge = farEdge + step - r;
+    while (farEdge >= last) farEdge -= step;
+    if (farEdge < nearEdge) farEdge = nearEdge;
+}
+
+std::string sizeText(int cells, int step, int objectSize) {
+    int metres = cells / step * (objectSize + 1) * 10;
+    return metres > 9 ? format("%dm", metres) : std::string("Unknown");
+}
+
+}  // namespace
+
+SelectionRect clampedSelection(const Workspace& ws) {
+    const ConversionSettings& s = ws.settings;
+    const ElevationGrid& g = ws.grid;
+    const int step = scalingStep(s);
+    SelectionRect r;
+    r.south = std::max(0, fieldValue(s.FromSouth));
+    r.east = std::max(0, fieldValue(s.FromWest));
+    r.north = fieldValue(s.ToNorth);
+    r.west = fieldValue(s.ToEast);
+    if (g.RowLimit < r.north) r.north = g.RowLimit - step;
+    if (g.ColLimit < r.west) r.west = g.ColLimit - step;
+    return r;
+}
+
+void ComputeSelectionStats(Workspace& ws) {
+    ElevationGrid& g = ws.grid;
+    const SelectionRect r = clampedSelection(ws);
+    // Never read outside the storage, whatever the limits say.
+    const int rowEnd = std::min({r.north, g.RowLimit, g.AllocatedRows()});
+    const int colEnd = std::min({r.west, g.ColLimit, g.AllocatedCols()});
+    std::int32_t minimum = 32000;
+    std::int32_t maximum = -1;
+    for (int row = r.south; row < rowEnd; ++row) {
+        for (int col = r.east; col < colEnd; ++col) {
+            const std::int32_t v = g.ElevationAt(row, col);
+            minimum = std::min(minimum, v);
+            maximum = std::max(maximum, v);
+        }
+    }
+    g.SelectionMin = minimum;
+    g.SelectionMax = maximum;
+    g.SelectionRange = maximum == minimum ? 1 : maximum - minimum;
+    ws.ui->setLabel(Label::BoxElev, format("%d", g.SelectionRange));
+    ws.ui->setLabel(Label::BoxMin, format("%d", g.SelectionMin));
+    ws.ui->setLabel(Label::BoxMax, format("%d", g.SelectionMax));
+}
+
+void UpdateSelectionSizeLabels(Workspace& ws) {
+    const ConversionSettings& s = ws.settings;
+    const int step = scalingStep(s);
+    const std::string ns =
+        sizeText(fieldValue(s.ToNorth) - fieldValue(s.FromSouth), step, s.ObjectSize);
+    const std::string we = sizeText(fieldValue(s.ToEast) - fieldValue(s.FromWest), step, s.ObjectSize);
+    ws.ui->setLabel(Label::NS_Size, ns);
+    ws.ui->setLabel(Label::NS_Size2, ns);
+    ws.ui->setLabel(Label::WE_Size, we);
+    ws.ui->setLabel(Label::WE_Size2, we);
+}
+
+void SnapNorthSouth(Workspace& ws) {
+    ConversionSettings& s = ws.settings;
+    ws.SettingsModified = true;
+    int north = fieldValue(s.ToNorth);
+    int south = fieldValue(s.FromSouth);
+    snapAxis(north, south, ws.grid.LastRow, scalingStep(s));
+    s.ToNorth = format("%d", north);
+    s.FromSouth = format("%d", south);
+    UpdateSelectionSizeLabels(ws);
+}
+
+void SnapEastWest(Workspace& ws) {
+    ConversionSettings& s = ws.settings;
+    ws.SettingsModified = true;
+    int west = fieldValue(s.ToEast);
+    int east = fieldValue(s.FromWest);
+    snapAxis(west, east, ws.grid.LastCol, scalingStep(s));
+    s.ToEast = format("%d", west);
+    s.FromWest = format("%d", east);
+    UpdateSelectionSizeLabels(ws);
+}
+
+void FinishGridLoadLastStep(Workspace& ws) {
+    if (!ws.grid.hasStorage()) return;
+    ws.gridLoaded = true;
+    ComputeSelectionStats(ws);
+    ws.ui->gridChanged();
+    for (Command c : {Command::ShowSelectedArea, Command::Generate, Command::ShowFullPicture,
+                      Command::ShowZones})
+        ws.ui->setCommandEnabled(c, true);
+}
+
+void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum) {
+    ElevationGrid& g = ws.grid;
+    ws.settings.ToNorth = format("%d", g.LastRow);
+    SnapNorthSouth(ws);
+    ws.settings.ToEast = format("%d", g.LastCol);
+    SnapEastWest(ws);
+    g.ElevationRange = maximum - minimum;
+    ws.ui->setLabel(Label::Columns, format("%d", g.LastCol + 1));
+    ws.ui->setLabel(Label::Rows, format("%d", g.LastRow + 1));
+    ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
+    g.ColLimit = g.LastCol;
+    g.RowLimit = g.LastRow;
+    ComputeSelectionStats(ws);
+    FinishGridLoadLastStep(ws);
+}
+
+}  // namespace gorvale
