@@ -18,6 +18,9 @@ struct Workspace {
     UserInterface* ui;
     bool SettingsModified = false;
     bool gridLoaded = false;  // a reader succeeded since start
+    // Grid position of the world's origin, set by the elevation-dump reader.
+    int ElevdumpOriginCol = 0;
+    int ElevdumpOriginRow = 0;
 };
 
 }  // namespace gorvale
