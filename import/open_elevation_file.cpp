@@ -1,5 +1,8 @@
 #include "import/open_elevation_file.h"
 
+#include "import/elevdump_reader.h"
+#include "import/propdump_reader.h"
+
 #include <filesystem>
 #include <string_view>
 
@@ -12,6 +15,8 @@ const ReaderTable& installedReaders() {
     // Entry points are added here as the readers become part of the program.
     static const ReaderTable table = [] {
         ReaderTable t;
+        t.elevdump = &ReadElevdump;
+        t.propdumpReadBack = &ReadPropdumpBack;
         return t;
     }();
     return table;
