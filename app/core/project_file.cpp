@@ -107,10 +107,11 @@ private:
     std::vector<std::string> lines_;
 };
 
-// Generate stays disabled and the cursor busy while loading, on every path.
+// Generate stays disabled and the cursor busy while loading, on every path;
+// afterwards Generate is enabled as generateAfter says.
 class LoadingScope {
 public:
-    explicit LoadingScope(Workspace& ws) : ws_(ws), generateAfter(ws.gridLoaded) {
+    explicit LoadingScope(Workspace& ws) : generateAfter(ws.gridLoaded), ws_(ws) {
         ws_.ui->setCommandEnabled(Command::Generate, false);
         ws_.ui->setBusy(true);
     }
@@ -121,11 +122,10 @@ public:
     LoadingScope(const LoadingScope&) = delete;
     LoadingScope& operator=(const LoadingScope&) = delete;
 
+    bool generateAfter;
+
 private:
     Workspace& ws_;
-
-public:
-    bool generateAfter;
 };
 
 class Loader {
