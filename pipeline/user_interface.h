@@ -73,6 +73,8 @@ public:
     // Handle pending window events (the only point where a stop can arrive).
     virtual void processEvents() = 0;
     virtual bool stopRequested() const = 0;
+    // A line for the log page (shown after a Generate run).
+    virtual void appendLogPage(const std::string& line) { (void)line; }
 
     static constexpr int kProgressMax = 1000;
 };

@@ -6,6 +6,7 @@
 #include "import/elevation_grid.h"
 #include "pipeline/conversion_settings.h"
 #include "pipeline/user_interface.h"
+#include "pipeline/window_values.h"
 
 namespace gorvale {
 
@@ -17,6 +18,8 @@ struct Workspace {
     ElevationGrid grid;
     UserInterface* ui;
     bool SettingsModified = false;
+    // Object units, step, world-size tables and frame of the world page.
+    ShapingWindowState shaping;
     bool gridLoaded = false;  // a reader succeeded since start
     // Grid position of the world's origin, set by the elevation-dump reader.
     int ElevdumpOriginCol = 0;

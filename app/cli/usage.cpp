@@ -19,6 +19,7 @@ Commands:
       Loads the project as the program does at start-up, applies the overrides and runs
       Generate: models, zip archives and the propdump as the project says. Ctrl-C stops at
       the next tile and still leaves a valid propdump. Prints the lines the log page shows.
+      Missing output folders (of RWXFile, PropFile, LogFile) are created.
 
   project new FILE [--set KEY=VALUE ...]
       Writes a project file with the default settings and the overrides.
