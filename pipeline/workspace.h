@@ -18,6 +18,8 @@ struct Workspace {
     UserInterface* ui;
     bool SettingsModified = false;
     bool gridLoaded = false;  // a reader succeeded since start
+    // Width last given in the "ETOPO Size" dialog; kept between files.
+    int AskedGridWidth = 0;
 };
 
 }  // namespace gorvale
