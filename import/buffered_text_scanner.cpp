@@ -179,19 +179,21 @@ BufferedTextScanner::Scan BufferedTextScanner::readFloat(float& value) {
     if (*p == '+' || *p == '-') negative = *p++ == '-';
 
     const char* const number = p;
-    std::uint64_t integer = 0;
-    for (; p < limit && isDigit(*p); ++p) integer = integer * 10 + static_cast<unsigned>(*p - '0');
-    std::size_t digits = static_cast<std::size_t>(p - number);
-    const std::size_t integerDigits = digits;
+    // All digits, point ignored, as one integer while it stays exact.
+    std::uint64_t mantissa = 0;
+    for (; p < limit && isDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+    const std::size_t integerDigits = static_cast<std::size_t>(p - number);
+    std::size_t fractionDigits = 0;
     bool hasPoint = false;
     bool hasComma = false;
     if (p < limit && (*p == '.' || *p == ',')) {
         hasPoint = true;
         hasComma = *p == ',';
         const char* fraction = ++p;
-        while (p < limit && isDigit(*p)) ++p;
-        digits += static_cast<std::size_t>(p - fraction);
+        for (; p < limit && isDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        fractionDigits = static_cast<std::size_t>(p - fraction);
     }
+    const std::size_t digits = integerDigits + fractionDigits;
 
     if (digits == 0) {
         // No digits: only the words C's "%f" knows are left.
@@ -214,20 +216,33 @@ BufferedTextScanner::Scan BufferedTextScanner::readFloat(float& value) {
     }
 
     bool hasExponent = false;
+    long exponent = 0;
     if (p < limit && (*p == 'e' || *p == 'E')) {
         const char* q = p + 1;
-        if (q < limit && (*q == '+' || *q == '-')) ++q;
+        bool negativeExponent = false;
+        if (q < limit && (*q == '+' || *q == '-')) negativeExponent = *q++ == '-';
         if (q < limit && isDigit(*q)) {
-            while (q < limit && isDigit(*q)) ++q;
+            for (; q < limit && isDigit(*q); ++q) exponent = std::min(exponent * 10 + (*q - '0'), 100000L);
+            if (negativeExponent) exponent = -exponent;
             p = q;
             hasExponent = true;
         }
     }
 
+    // Exact operands give one correctly rounded result, as strtof's:
+    // a mantissa of at most 24 bits times or over a power of ten that float
+    // holds exactly (up to 10^10), or a whole number of up to 18 digits.
+    constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
+    constexpr long kExactPowers = 10;
+    static constexpr float kPowersOfTen[kExactPowers + 1] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                                             1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    const long scale = exponent - static_cast<long>(fractionDigits);
     float magnitude;
     if (!hasPoint && !hasExponent && integerDigits <= 18) {
-        // Whole numbers convert exactly as strtof rounds them.
-        magnitude = static_cast<float>(static_cast<std::int64_t>(integer));
+        magnitude = static_cast<float>(static_cast<std::int64_t>(mantissa));
+    } else if (digits <= 19 && mantissa <= kExactMantissa && scale >= -kExactPowers && scale <= kExactPowers) {
+        const float m = static_cast<float>(mantissa);
+        magnitude = scale < 0 ? m / kPowersOfTen[-scale] : m * kPowersOfTen[scale];
     } else {
         const std::size_t length = static_cast<std::size_t>(p - number);
         if (!hasComma) {
