@@ -49,29 +49,33 @@ struct EtopoRun {
     }
 };
 
-// raw16/int16.raw: 400 Int16 LE samples. Reference values read with GDAL
-// 3.6.2 from the same samples as raw16/int16_rat.bil (20 x 20):
-// pixel (line, column) (0,0)=107 (0,19)=148 (19,0)=181 (19,19)=107
-// (10,6)=123 (6,10)=140, range 74..255. In the grid line y, column x is
-// row 19 - y, column 19 - x.
-TEST(Etopo5Reader, ReadsRawSampleAsTwentyByTwentyWithNorthWestAtHighIndices) {
+// raw16/: int16.raw, uint16.raw (the same small values unsigned) and
+// int16_rat.bil hold the same 400 16-bit LE samples. Reference values read
+// with GDAL 3.6.2 from int16_rat.bil (20 x 20, via its .hdr): pixel
+// (line, column) (0,0)=107 (0,19)=148 (19,0)=181 (19,19)=107 (10,6)=123
+// (6,10)=140, range 74..255. In the grid line y, column x is row 19 - y,
+// column 19 - x.
+TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
-    EtopoRun run;
-    ASSERT_EQ(run.read(sample("raw16/int16.raw"), {"20"}), 0);
-    const ElevationGrid& g = run.ws.grid;
-    EXPECT_EQ(g.LastRow, 19);
-    EXPECT_EQ(g.LastCol, 19);
-    EXPECT_EQ(g.cell(19, 19), 107);
-    EXPECT_EQ(g.cell(19, 0), 148);
-    EXPECT_EQ(g.cell(0, 19), 181);
-    EXPECT_EQ(g.cell(0, 0), 107);
-    EXPECT_EQ(g.cell(9, 13), 123);
-    EXPECT_EQ(g.cell(13, 9), 140);
-    EXPECT_EQ(g.ElevationRange, 255 - 74);
-    EXPECT_EQ(run.ui.labels[Label::Rows], "20");
-    EXPECT_EQ(run.ui.labels[Label::Columns], "20");
-    EXPECT_EQ(run.ui.labels[Label::ElevationRange], "181");
-    EXPECT_TRUE(run.ui.commands[Command::Generate]);
+    for (const char* name : {"raw16/int16.raw", "raw16/uint16.raw", "raw16/int16_rat.bil"}) {
+        SCOPED_TRACE(name);
+        EtopoRun run;
+        ASSERT_EQ(run.read(sample(name), {"20"}), 0);
+        const ElevationGrid& g = run.ws.grid;
+        EXPECT_EQ(g.LastRow, 19);
+        EXPECT_EQ(g.LastCol, 19);
+        EXPECT_EQ(g.cell(19, 19), 107);
+        EXPECT_EQ(g.cell(19, 0), 148);
+        EXPECT_EQ(g.cell(0, 19), 181);
+        EXPECT_EQ(g.cell(0, 0), 107);
+        EXPECT_EQ(g.cell(9, 13), 123);
+        EXPECT_EQ(g.cell(13, 9), 140);
+        EXPECT_EQ(g.ElevationRange, 255 - 74);
+        EXPECT_EQ(run.ui.labels[Label::Rows], "20");
+        EXPECT_EQ(run.ui.labels[Label::Columns], "20");
+        EXPECT_EQ(run.ui.labels[Label::ElevationRange], "181");
+        EXPECT_TRUE(run.ui.commands[Command::Generate]);
+    }
 }
 
 // gdal-written/n43_envi_int16.bin: the DTED cell n43 as raw Int16, 121 wide.
