@@ -24,7 +24,7 @@ void put32(std::string& s, std::size_t at, std::uint32_t v) {
 
 // A bitmap file laid out as Windows writers lay it out. `lines` holds the
 // pixel bytes of each image line from the top, without padding.
-struct BitmapSpec {
+struct BitmapPlan {
     std::uint32_t headerBytes = 40;
     int width = 2;
     int bitsPerPixel = 24;
@@ -35,39 +35,39 @@ struct BitmapSpec {
     std::string rle;  // compressed pixel data instead of lines
 };
 
-std::string makeBitmap(const BitmapSpec& spec) {
-    const int height = static_cast<int>(spec.lines.empty() ? 1 : spec.lines.size());
-    std::string header(14 + spec.headerBytes, '\0');
+std::string makeBitmap(const BitmapPlan& plan) {
+    const int height = static_cast<int>(plan.lines.empty() ? 1 : plan.lines.size());
+    std::string header(14 + plan.headerBytes, '\0');
     header[0] = 'B';
     header[1] = 'M';
-    put32(header, 14, spec.headerBytes);
-    if (spec.headerBytes == 12) {
-        put16(header, 18, static_cast<std::uint32_t>(spec.width));
+    put32(header, 14, plan.headerBytes);
+    if (plan.headerBytes == 12) {
+        put16(header, 18, static_cast<std::uint32_t>(plan.width));
         put16(header, 20, static_cast<std::uint32_t>(height));
         put16(header, 22, 1);
-        put16(header, 24, static_cast<std::uint32_t>(spec.bitsPerPixel));
+        put16(header, 24, static_cast<std::uint32_t>(plan.bitsPerPixel));
     } else {
-        put32(header, 18, static_cast<std::uint32_t>(spec.width));
-        put32(header, 22, static_cast<std::uint32_t>(spec.topDown ? -height : height));
+        put32(header, 18, static_cast<std::uint32_t>(plan.width));
+        put32(header, 22, static_cast<std::uint32_t>(plan.topDown ? -height : height));
         put16(header, 26, 1);
-        put16(header, 28, static_cast<std::uint32_t>(spec.bitsPerPixel));
-        put32(header, 30, spec.compression);
-        for (std::size_t i = 0; i < spec.masks.size() && spec.headerBytes > 40; ++i)
-            put32(header, 54 + 4 * i, spec.masks[i]);
+        put16(header, 28, static_cast<std::uint32_t>(plan.bitsPerPixel));
+        put32(header, 30, plan.compression);
+        for (std::size_t i = 0; i < plan.masks.size() && plan.headerBytes > 40; ++i)
+            put32(header, 54 + 4 * i, plan.masks[i]);
     }
     std::string extra;
-    if (spec.headerBytes == 40)
-        for (std::uint32_t m : spec.masks) {
+    if (plan.headerBytes == 40)
+        for (std::uint32_t m : plan.masks) {
             std::string word(4, '\0');
             put32(word, 0, m);
             extra += word;
         }
-    if (spec.bitsPerPixel == 8) extra += std::string(256 * 4, '\0');  // palette, unused
-    std::string pixels = spec.rle;
-    if (spec.rle.empty()) {
-        const std::size_t stride = (static_cast<std::size_t>(spec.width) * spec.bitsPerPixel + 31) / 32 * 4;
+    if (plan.bitsPerPixel == 8) extra += std::string(256 * 4, '\0');  // palette, unused
+    std::string pixels = plan.rle;
+    if (plan.rle.empty()) {
+        const std::size_t stride = (static_cast<std::size_t>(plan.width) * plan.bitsPerPixel + 31) / 32 * 4;
         for (int y = 0; y < height; ++y) {
-            const std::string& line = spec.lines[static_cast<std::size_t>(spec.topDown ? y : height - 1 - y)];
+            const std::string& line = plan.lines[static_cast<std::size_t>(plan.topDown ? y : height - 1 - y)];
             std::string stored = line;
             stored.resize(stride, '\0');
             pixels += stored;
@@ -219,11 +219,11 @@ TEST(BitmapSkipElevation, TakesEveryOtherLineAndPixel) {
 }
 
 TEST(BitmapPixels, TwoByTwoWhiteGivesThreeByThreeWithZeroNorthAndWestEdges) {
-    BitmapSpec spec;
-    spec.lines = {std::string(6, '\xFF'), std::string("\x01\x02\x03\xFF\xFF\xFF", 6)};
+    BitmapPlan plan;
+    plan.lines = {std::string(6, '\xFF'), std::string("\x01\x02\x03\xFF\xFF\xFF", 6)};
     BitmapRun run;
     run.ws.settings.VerticalPreScale = 1;
-    ASSERT_EQ(run.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(run.readBytes(makeBitmap(plan)), 0);
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 2);
     EXPECT_EQ(g.LastCol, 2);
@@ -240,50 +240,50 @@ TEST(BitmapPixels, TwoByTwoWhiteGivesThreeByThreeWithZeroNorthAndWestEdges) {
 
 TEST(BitmapPixels, ThirtyTwoBitBitFieldsAsWritersStoreThem) {
     // V5 header with BGRA masks, as GDI+ and ImageMagick write 32-bit pictures.
-    BitmapSpec spec;
-    spec.headerBytes = 124;
-    spec.bitsPerPixel = 32;
-    spec.compression = 3;
-    spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
-    spec.lines = {std::string("\x10\x20\x30\x40\xFF\xFF\xFF\xFF", 8)};
+    BitmapPlan plan;
+    plan.headerBytes = 124;
+    plan.bitsPerPixel = 32;
+    plan.compression = 3;
+    plan.masks = {0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
+    plan.lines = {std::string("\x10\x20\x30\x40\xFF\xFF\xFF\xFF", 8)};
     BitmapRun run;
-    ASSERT_EQ(run.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(run.readBytes(makeBitmap(plan)), 0);
     EXPECT_EQ(run.ws.grid.cell(0, 1), 0x10 + 0x20 + 0x30 + 0x40);
     EXPECT_EQ(run.ws.grid.cell(0, 0), 1020);
 
     // A 40-byte header followed by three masks; the fourth byte is padding.
-    spec.headerBytes = 40;
-    spec.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+    plan.headerBytes = 40;
+    plan.masks = {0x00FF0000, 0x0000FF00, 0x000000FF};
     BitmapRun plain;
-    ASSERT_EQ(plain.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(plain.readBytes(makeBitmap(plan)), 0);
     EXPECT_EQ(plain.ws.grid.cell(0, 1), 0x10 + 0x20 + 0x30);
 }
 
 TEST(BitmapPixels, WideBitFieldChannelsAreScaledToEightBits) {
-    BitmapSpec spec;
-    spec.headerBytes = 56;
-    spec.bitsPerPixel = 32;
-    spec.compression = 3;
-    spec.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};  // A2R10G10B10
-    spec.width = 1;
+    BitmapPlan plan;
+    plan.headerBytes = 56;
+    plan.bitsPerPixel = 32;
+    plan.compression = 3;
+    plan.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};  // A2R10G10B10
+    plan.width = 1;
     std::string pixel(4, '\0');
     put32(pixel, 0, 0xFFFFFFFFu);  // every channel full
-    spec.lines = {pixel};
+    plan.lines = {pixel};
     BitmapRun run;
-    ASSERT_EQ(run.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(run.readBytes(makeBitmap(plan)), 0);
     EXPECT_EQ(run.ws.grid.cell(0, 0), 1020);
 }
 
 TEST(BitmapPixels, TopDownAndBottomUpStoreTheSameGrid) {
-    BitmapSpec spec;
-    spec.bitsPerPixel = 8;
-    spec.width = 3;
-    spec.lines = {"\x01\x02\x03", "\x04\x05\x06"};
+    BitmapPlan plan;
+    plan.bitsPerPixel = 8;
+    plan.width = 3;
+    plan.lines = {"\x01\x02\x03", "\x04\x05\x06"};
     BitmapRun bottomUp;
-    ASSERT_EQ(bottomUp.readBytes(makeBitmap(spec)), 0);
-    spec.topDown = true;
+    ASSERT_EQ(bottomUp.readBytes(makeBitmap(plan)), 0);
+    plan.topDown = true;
     BitmapRun topDown;
-    ASSERT_EQ(topDown.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(topDown.readBytes(makeBitmap(plan)), 0);
     for (const BitmapRun* run : {&bottomUp, &topDown}) {
         EXPECT_EQ(run->ws.grid.cell(1, 2), 1);  // top-left
         EXPECT_EQ(run->ws.grid.cell(1, 0), 3);
@@ -293,18 +293,18 @@ TEST(BitmapPixels, TopDownAndBottomUpStoreTheSameGrid) {
 }
 
 TEST(BitmapPixels, Rle8RunsAbsoluteRunsDeltasAndEarlyEnd) {
-    BitmapSpec spec;
-    spec.bitsPerPixel = 8;
-    spec.compression = 1;
-    spec.width = 4;
-    spec.lines = {"", "", ""};  // three lines; pixels come from the runs
+    BitmapPlan plan;
+    plan.bitsPerPixel = 8;
+    plan.compression = 1;
+    plan.width = 4;
+    plan.lines = {"", "", ""};  // three lines; pixels come from the runs
     // Bottom line: run of 2 x 9, absolute 3 indices (7 8 6, padded), end of
     // line; middle line: delta (+1, +1) lands on the top line at x 1 after
     // nothing, then run 1 x 5, end of bitmap.
-    spec.rle = std::string("\x02\x09\x00\x03\x07\x08\x06\x00\x00\x00", 10) +
+    plan.rle = std::string("\x02\x09\x00\x03\x07\x08\x06\x00\x00\x00", 10) +
                std::string("\x00\x02\x01\x01\x01\x05\x00\x01", 8);
     BitmapRun run;
-    ASSERT_EQ(run.readBytes(makeBitmap(spec)), 0);
+    ASSERT_EQ(run.readBytes(makeBitmap(plan)), 0);
     const ElevationGrid& g = run.ws.grid;
     // Bottom image line is grid row 0; pixel x is column 3 - x.
     EXPECT_EQ(g.cell(0, 3), 9);
@@ -318,28 +318,28 @@ TEST(BitmapPixels, Rle8RunsAbsoluteRunsDeltasAndEarlyEnd) {
 
 TEST(BitmapRefusals, UnsupportedEncodingsAreInvalidAndKeepTheOldGrid) {
     BitmapRun run;
-    BitmapSpec good;
+    BitmapPlan good;
     good.lines = {std::string(6, '\x05')};
     ASSERT_EQ(run.readBytes(makeBitmap(good)), 0);
 
-    BitmapSpec sixteen;
+    BitmapPlan sixteen;
     sixteen.bitsPerPixel = 16;
     sixteen.compression = 3;
     sixteen.masks = {0xF800, 0x07E0, 0x001F};
     sixteen.lines = {std::string(4, '\x7F')};
-    BitmapSpec topDownRle;
+    BitmapPlan topDownRle;
     topDownRle.bitsPerPixel = 8;
     topDownRle.compression = 1;
     topDownRle.topDown = true;
     topDownRle.rle = std::string("\x02\x01\x00\x01", 4);
-    BitmapSpec jpeg = good;
+    BitmapPlan jpeg = good;
     jpeg.compression = 4;
-    BitmapSpec rleOn24 = good;
+    BitmapPlan rleOn24 = good;
     rleOn24.compression = 1;
-    BitmapSpec oddHeader = good;
+    BitmapPlan oddHeader = good;
     oddHeader.headerBytes = 44;
-    for (const BitmapSpec& spec : {sixteen, topDownRle, jpeg, rleOn24, oddHeader}) {
-        EXPECT_EQ(run.readBytes(makeBitmap(spec)), 1);
+    for (const BitmapPlan& plan : {sixteen, topDownRle, jpeg, rleOn24, oddHeader}) {
+        EXPECT_EQ(run.readBytes(makeBitmap(plan)), 1);
         run.expectInvalid();
     }
     std::string notBm = makeBitmap(good);
@@ -351,10 +351,10 @@ TEST(BitmapRefusals, UnsupportedEncodingsAreInvalidAndKeepTheOldGrid) {
 }
 
 TEST(BitmapRefusals, CutPixelDataIsInvalidButAMissingLastPaddingIsNot) {
-    BitmapSpec spec;
-    spec.width = 3;  // 9 bytes per line, padded to 12
-    spec.lines = {std::string(9, '\x01'), std::string(9, '\x02')};
-    const std::string file = makeBitmap(spec);
+    BitmapPlan plan;
+    plan.width = 3;  // 9 bytes per line, padded to 12
+    plan.lines = {std::string(9, '\x01'), std::string(9, '\x02')};
+    const std::string file = makeBitmap(plan);
     BitmapRun run;
     EXPECT_EQ(run.readBytes(file.substr(0, file.size() - 3)), 0);
     EXPECT_EQ(run.ws.grid.cell(1, 0), 3);
@@ -363,11 +363,11 @@ TEST(BitmapRefusals, CutPixelDataIsInvalidButAMissingLastPaddingIsNot) {
 }
 
 TEST(BitmapRefusals, HugeDimensionsAreRefusedWithoutAGiantAllocation) {
-    BitmapSpec spec;
-    spec.bitsPerPixel = 8;
-    spec.compression = 1;
-    spec.rle = std::string("\x00\x01", 2);
-    std::string file = makeBitmap(spec);
+    BitmapPlan plan;
+    plan.bitsPerPixel = 8;
+    plan.compression = 1;
+    plan.rle = std::string("\x00\x01", 2);
+    std::string file = makeBitmap(plan);
     put32(file, 18, 100000);
     put32(file, 22, 100000);
     BitmapRun run;
