@@ -1,6 +1,11 @@
 #include "import/open_elevation_file.h"
 
+#include "import/ascii_grid_reader.h"
+#include "import/bitmap_reader.h"
 #include "import/elevdump_reader.h"
+#include "import/etopo5_reader.h"
+#include "import/oct_reader.h"
+#include "import/vistapro_reader.h"
 #include "import/propdump_reader.h"
 
 #include <filesystem>
@@ -15,6 +20,11 @@ const ReaderTable& installedReaders() {
     // Entry points are added here as the readers become part of the program.
     static const ReaderTable table = [] {
         ReaderTable t;
+        t.bitmap = &ReadBitmap;
+        t.etopo5 = &ReadEtopo5;
+        t.asciiGrid = &ReadAsciiGrid;
+        t.oct = &ReadOct;
+        t.vistaPro = &ReadVistaAscii;
         t.elevdump = &ReadElevdump;
         t.propdumpReadBack = &ReadPropdumpBack;
         return t;

@@ -24,6 +24,8 @@ struct Workspace {
     // Grid position of the world's origin, set by the elevation-dump reader.
     int ElevdumpOriginCol = 0;
     int ElevdumpOriginRow = 0;
+    // Width last given in the "ETOPO Size" dialog; kept between files.
+    int AskedGridWidth = 0;
 };
 
 }  // namespace gorvale
