@@ -92,17 +92,15 @@ bool offerMerge(Workspace& ws, int postsPerProfile, const std::filesystem::path&
 }
 
 // The "DTED grid size" number field: starts at the posts per profile and is
-// read with "%d" (text that does not parse keeps the previous value).
+// read with "%d" (text that does not parse keeps the previous value). Returns
+// false when nobody answered.
 bool askGridWidth(Workspace& ws, int postsPerProfile, PostSource& source) {
     source.AskedGridWidth = postsPerProfile;
     const std::string prompt =
         format("%s\nTotal Points: %lld", kDtedGridSizePrompt, static_cast<long long>(source.TotalPosts));
     const std::optional<std::string> answer =
         ws.ui->ask({kDtedGridSizeCaption, prompt, format("%d", postsPerProfile)});
-    if (!answer) {
-        ws.ui->message(kNoGridSizeMessage, kDtedGridSizeCaption, MessageKind::Error, Buttons::Ok);
-        return false;
-    }
+    if (!answer) return false;
     int width = source.AskedGridWidth;
     scanInt(*answer, width);
     source.AskedGridWidth = width;
@@ -168,9 +166,15 @@ int ReadDted(Workspace& ws, std::FILE* in, int postsPerProfile,
     PostSource source;
     source.in = in;
     source.TotalPosts = dtedTotalPosts(*size, postsPerProfile);
+    // One dialog holds both: the size field, and the merge that, when made,
+    // replaces the file and the size.
+    const bool sizeGiven = askGridWidth(ws, postsPerProfile, source);
     bool merged = false;
     if (!offerMerge(ws, postsPerProfile, tileDirectory, source, merged)) return -1;
-    if (!merged && !askGridWidth(ws, postsPerProfile, source)) return -1;
+    if (!merged && !sizeGiven) {
+        ws.ui->message(kNoGridSizeMessage, kDtedGridSizeCaption, MessageKind::Error, Buttons::Ok);
+        return -1;
+    }
     if (source.AskedGridWidth == 0) source.AskedGridWidth = 1;
 
     if (!allocateGrid(ws, source.AskedGridWidth, source.TotalPosts)) return -1;

@@ -9,14 +9,15 @@
 // taken as unsigned numbers (0 to 65535), so the file's sign-and-magnitude
 // negatives come out above 32768.
 //
-// Before reading, the reader asks (through UserInterface::ask) first for a
-// merge, then, unless a merge was made, for the posts per profile:
-//   caption "Merge multiple grids", initial "87,27,5": the answer
-//     "EAST,NORTH,NUMGRID" merges that block of tiles; no answer: no merge.
+// Before reading, the reader asks (through UserInterface::ask) two requests,
+// the two halves of one dialog, in this order:
 //   caption "DTED grid size", prompt "Please provide the horizontal size of
-//     the grid:" and a "Total Points:" line, initial the posts per profile:
-//     the answer is read with "%d" (0 counts as 1); no answer: the file is
-//     not read.
+//     the grid:" plus a "Total Points: N" line, initial the posts per
+//     profile: the answer is read with "%d" (0 counts as 1);
+//   caption "Merge multiple grids", initial "87,27,5": an answer
+//     "EAST,NORTH,NUMGRID" merges that block of tiles, which then sets the
+//     size itself; no answer: no merge.
+// Without a size answer and without a merge the file is not read.
 
 #include <cstdint>
 #include <cstdio>
