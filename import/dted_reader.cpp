@@ -1,5 +1,6 @@
 #include "import/dted_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -128,18 +129,23 @@ bool allocateGrid(Workspace& ws, std::int64_t width, std::int64_t totalPosts) {
 // Profiles west to east into columns LastCol-1 down to 0, posts south to
 // north into rows 0 up. The end of the file ends the read.
 Extremes readProfiles(std::FILE* in, ElevationGrid& grid) {
+    constexpr int kChunkPosts = 4096;
     Extremes e;
     unsigned char header[kDtedProfileHeaderBytes];
-    unsigned char post[kDtedPostBytes];
     unsigned char checksum[kDtedChecksumBytes];
+    std::vector<unsigned char> chunk(static_cast<std::size_t>(kChunkPosts) * kDtedPostBytes);
     for (int i = 0; i < grid.LastCol; ++i) {
         if (std::fread(header, 1, sizeof header, in) != sizeof header) return e;
         const int col = grid.LastCol - 1 - i;
-        for (int j = 0; j < grid.LastRow; ++j) {
-            if (std::fread(post, 1, sizeof post, in) != sizeof post) return e;
-            const std::int32_t value = post[0] * 256 + post[1];
-            grid.cell(j, col) = value;
-            e.add(value);
+        for (int j = 0; j < grid.LastRow;) {
+            const std::size_t want = static_cast<std::size_t>(std::min(kChunkPosts, grid.LastRow - j));
+            const std::size_t got = std::fread(chunk.data(), kDtedPostBytes, want, in);
+            for (std::size_t k = 0; k < got; ++k, ++j) {
+                const std::int32_t value = chunk[2 * k] * 256 + chunk[2 * k + 1];
+                grid.cell(j, col) = value;
+                e.add(value);
+            }
+            if (got < want) return e;
         }
         // A missing checksum shows as the end of the file at the next header.
         (void)std::fread(checksum, 1, sizeof checksum, in);
