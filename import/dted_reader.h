@@ -55,12 +55,16 @@ std::int64_t dtedTotalPosts(std::int64_t fileSize, int postsPerProfile);
 // LastRow is the posts per profile and LastCol the number of profiles, so the
 // row LastRow and the column LastCol stay 0; the westernmost profile is column
 // LastCol - 1 and the southern post row 0. The end of the file inside a
-// profile ends the read normally.
+// profile ends the read normally; a read that gets no post at all shows an
+// elevation range of 0.
 //
 // Returns 0 when read; -1 when a header is wrong (the "Error" dialog says
-// which), when the size is unanswered, when a requested merge ended early, or
-// when the grid cannot be allocated ("OCT file read failed!"). The grid stays
-// as it was in all these cases, except after a failed allocation of memory.
+// which), when neither a size nor a merge was given ("No grid size was given;
+// the DTED file was not read."), when a requested merge ended early (the
+// opened file was given up for the merge, so nothing is read; the "Error"
+// dialog names the missing tile), or when the grid cannot be made ("OCT file
+// read failed!", also for sizes that are not positive). The grid stays as it
+// was in all these cases, except when memory itself ran out.
 int ReadDted(Workspace& ws, std::FILE* in, int postsPerProfile,
              const std::filesystem::path& tileDirectory = {});
 

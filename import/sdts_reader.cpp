@@ -60,6 +60,7 @@ private:
 
 struct ModuleSlots {
     std::array<std::string, kModuleNames.size()> path;
+    std::array<std::string, kModuleNames.size()> lowerCasePath;  // the file name in lower case
     std::array<bool, kModuleNames.size()> listed{};  // named by the catalog
 };
 
@@ -93,11 +94,12 @@ bool readCatalogEntry(SdtsUnitReader& units, int searchLength, const std::string
     units.skip(1);
     const std::string name = units.next();
     units.skip(1);
-    const std::string path = directory + units.next();
+    const std::string file = units.next();
     units.skip(3);
     const int slot = moduleSlot(name);
     if (slot < 0) return false;
-    slots.path[static_cast<std::size_t>(slot)] = path;
+    slots.path[static_cast<std::size_t>(slot)] = directory + file;
+    slots.lowerCasePath[static_cast<std::size_t>(slot)] = directory + toLowerAscii(file);
     slots.listed[static_cast<std::size_t>(slot)] = true;
     return true;
 }
@@ -120,7 +122,8 @@ bool readCatalog(Workspace& ws, const std::string& catalogPath, ModuleSlots& slo
 
 // Opens the module file of a slot, or names what is missing in the "Error"
 // dialog. A slot the catalog did not fill holds only the folder, which must
-// not be read as a file.
+// not be read as a file. The catalog names files in upper case; transfers
+// unpacked on case-sensitive file systems often have them in lower case.
 FilePtr openModule(Workspace& ws, const std::string& catalogPath, const ModuleSlots& slots,
                    ModuleSlot slot) {
     const std::size_t i = static_cast<std::size_t>(slot);
@@ -129,11 +132,13 @@ FilePtr openModule(Workspace& ws, const std::string& catalogPath, const ModuleSl
                                 kModuleNames[i]));
         return nullptr;
     }
-    std::error_code ec;
-    FilePtr f;
-    if (!std::filesystem::is_directory(slots.path[i], ec)) f = openFile(slots.path[i], "rb");
-    if (!f) ws.ui->fileError(slots.path[i]);
-    return f;
+    for (const std::string& path : {slots.path[i], slots.lowerCasePath[i]}) {
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec)) continue;
+        if (FilePtr f = openFile(path, "rb")) return f;
+    }
+    ws.ui->fileError(slots.path[i]);
+    return nullptr;
 }
 
 void readTransferName(Workspace& ws, std::FILE* cats) {

@@ -313,6 +313,19 @@ TEST(SdtsSampleTransfers, CatalogNamedWithoutFolderFindsModulesInTheCurrentDirec
     EXPECT_EQ(ws.grid.cell(12, 113), 44);
 }
 
+TEST(SdtsSampleTransfers, ModuleFilesUnpackedInLowerCaseAreFound) {
+    const fs::path source = test::sample("sdts/STDS_1107834_truncated");
+    if (!fs::exists(source)) GTEST_SKIP() << "no test data";
+    ScratchDir dir;
+    for (const auto& entry : fs::directory_iterator(source))
+        fs::copy_file(entry.path(), dir / toLowerAscii(entry.path().filename().string()));
+    RecordingUserInterface ui;
+    Workspace ws(ui);
+    ASSERT_EQ(ReadSdts(ws, (dir / "1107catd.ddf").string()), 0);
+    EXPECT_EQ(ws.grid.LastRow, 25);
+    EXPECT_EQ(ws.grid.cell(5, 300), 128);
+}
+
 // ---------------------------------------------------------------------------
 // Cell decoding and placement on small transfers
 
