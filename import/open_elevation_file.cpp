@@ -3,7 +3,9 @@
 #include "import/ascii_grid_reader.h"
 #include "import/bitmap_reader.h"
 #include "import/elevdump_reader.h"
+#include "import/dted_reader.h"
 #include "import/etopo5_reader.h"
+#include "import/sdts_reader.h"
 #include "import/oct_reader.h"
 #include "import/vistapro_reader.h"
 #include "import/propdump_reader.h"
@@ -21,6 +23,11 @@ const ReaderTable& installedReaders() {
     static const ReaderTable table = [] {
         ReaderTable t;
         t.bitmap = &ReadBitmap;
+        t.sdts = &ReadSdts;
+        // DTED tiles to merge lie beside the opened file.
+        t.dted = [](Workspace& ws, std::FILE* in, int postsPerProfile) {
+            return ReadDted(ws, in, postsPerProfile, std::filesystem::path(ws.settings.DEMFile).parent_path());
+        };
         t.etopo5 = &ReadEtopo5;
         t.asciiGrid = &ReadAsciiGrid;
         t.oct = &ReadOct;
