@@ -52,9 +52,13 @@ void CliUserInterface::fileError(const std::string& detail) {
 std::optional<std::string> CliUserInterface::ask(const AskRequest& request) {
     auto it = answers.find(request.caption);
     if (it != answers.end()) return it->second;
+    // Merging DTED tiles is an offer, not a question that needs an answer.
+    if (request.caption == "Merge multiple grids") return std::nullopt;
     endProgressLine();
-    std::fprintf(stderr, "gorvale-cli: the file needs an answer to \"%s\" (%s); give it with its option\n",
-                 request.caption.c_str(), oneLine(request.prompt).c_str());
+    const bool width = request.caption == "ETOPO Size" || request.caption == "DTED grid size";
+    std::fprintf(stderr, "gorvale-cli: the file needs an answer to \"%s\" (%s); give it with %s\n",
+                 request.caption.c_str(), oneLine(request.prompt).c_str(),
+                 width ? "--grid-width N" : "its option");
     return std::nullopt;
 }
 
