@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "import/terrain_file_support.h"
@@ -29,6 +30,8 @@ constexpr float kRealLimit = 32000.0f;
 
 // Bytes fetched per fread while walking the samples.
 constexpr std::int64_t kChunkBytes = std::int64_t{4} << 20;
+// Columns transposed together (16 values fill a 64-byte line of a row).
+constexpr std::int64_t kTileColumns = 16;
 
 enum class SampleKind { Int16, Int32, Real32 };
 
@@ -40,26 +43,34 @@ struct BinaryTerrainHeader {
 };
 
 // Converts one sample; false when it carries no usable value (NaN).
+template <SampleKind Kind>
+inline bool convertSample(const unsigned char* p, std::int32_t& out) {
+    if constexpr (Kind == SampleKind::Int16) {
+        out = readLe16s(p);
+    } else if constexpr (Kind == SampleKind::Int32) {
+        out = readLe32s(p);
+    } else {
+        const float f = readLeFloat(p);
+        if (std::isnan(f)) return false;
+        if (f > kRealLimit) {
+            out = 32000;
+        } else if (f < -kRealLimit) {
+            out = -32000;
+        } else {
+            out = static_cast<std::int32_t>(f);
+        }
+    }
+    return true;
+}
+
 inline bool convertSample(SampleKind kind, const unsigned char* p, std::int32_t& out) {
     switch (kind) {
         case SampleKind::Int16:
-            out = readLe16s(p);
-            return true;
+            return convertSample<SampleKind::Int16>(p, out);
         case SampleKind::Int32:
-            out = readLe32s(p);
-            return true;
-        case SampleKind::Real32: {
-            const float f = readLeFloat(p);
-            if (std::isnan(f)) return false;
-            if (f > kRealLimit) {
-                out = 32000;
-            } else if (f < -kRealLimit) {
-                out = -32000;
-            } else {
-                out = static_cast<std::int32_t>(f);
-            }
-            return true;
-        }
+            return convertSample<SampleKind::Int32>(p, out);
+        case SampleKind::Real32:
+            return convertSample<SampleKind::Real32>(p, out);
     }
     return false;
 }
@@ -123,6 +134,62 @@ inline void store(ElevationGrid& g, const SampleLayout& L, std::int64_t k, std::
     mm.add(v);
 }
 
+// Output columns [j0, j1) of a chunk that starts at file column
+// firstFileCol, of which `available` bytes were read, go into the grid.
+// Columns are taken kTileColumns at a time so that the reads run down a
+// few columns together while the writes fill whole cache lines of a row.
+template <SampleKind Kind>
+void transposeChunk(ElevationGrid& g, const SampleLayout& L, const unsigned char* chunk,
+                    std::int64_t available, std::int64_t j0, std::int64_t j1, std::int64_t firstFileCol,
+                    MinMaxTracker& mm) {
+    const std::int64_t sampleStride = L.rowStep * L.sampleBytes;
+    std::int32_t lo = std::numeric_limits<std::int32_t>::max();
+    std::int32_t hi = std::numeric_limits<std::int32_t>::min();
+    for (std::int64_t jt = j0; jt < j1; jt += kTileColumns) {
+        const int width = static_cast<int>(std::min(j1 - jt, kTileColumns));
+        const unsigned char* column[kTileColumns];
+        std::int64_t rowsHeld[kTileColumns];
+        std::int64_t allHeld = L.outRows;
+        std::int64_t anyHeld = 0;
+        for (int t = 0; t < width; ++t) {
+            const std::int64_t base =
+                (((jt + t) * L.columnStep - firstFileCol) * L.fileRows + L.rowOffset) * L.sampleBytes;
+            column[t] = chunk + std::min(base, available);
+            const std::int64_t room = available - base - L.sampleBytes;
+            rowsHeld[t] = room < 0 ? 0 : std::min(L.outRows, room / sampleStride + 1);
+            allHeld = std::min(allHeld, rowsHeld[t]);
+            anyHeld = std::max(anyHeld, rowsHeld[t]);
+        }
+        const int eastmost = static_cast<int>(L.outCols - jt - 1);  // grid column of jt
+        for (std::int64_t k = 0; k < allHeld; ++k) {
+            std::int32_t* row = g.row(static_cast<int>(k)) + eastmost;
+            const std::int64_t at = k * sampleStride;
+            for (int t = 0; t < width; ++t) {
+                std::int32_t v;
+                if (!convertSample<Kind>(column[t] + at, v)) continue;
+                row[-t] = v;
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+        // Where the file ended inside this tile.
+        for (std::int64_t k = allHeld; k < anyHeld; ++k) {
+            std::int32_t* row = g.row(static_cast<int>(k)) + eastmost;
+            for (int t = 0; t < width; ++t) {
+                std::int32_t v;
+                if (k >= rowsHeld[t] || !convertSample<Kind>(column[t] + k * sampleStride, v)) continue;
+                row[-t] = v;
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+            }
+        }
+    }
+    if (lo <= hi) {
+        mm.add(lo);
+        mm.add(hi);
+    }
+}
+
 // Whole columns fit in a chunk: read several at once and transpose them
 // into the rows of the grid.
 void readColumnChunks(std::FILE* in, ElevationGrid& g, const SampleLayout& L, MinMaxTracker& mm) {
@@ -137,14 +204,16 @@ void readColumnChunks(std::FILE* in, ElevationGrid& g, const SampleLayout& L, Mi
         if (seekTo(in, L.fileOffset(firstFileCol, 0))) got = std::fread(buffer.data(), 1, buffer.size(), in);
         if (got == 0) return;  // past the end: the rest keeps its zeros
         const auto available = static_cast<std::int64_t>(got);
-        for (std::int64_t k = 0; k < L.outRows; ++k) {
-            const std::int64_t sampleInColumn = k * L.rowStep + L.rowOffset;
-            for (std::int64_t j = j0; j < j1; ++j) {
-                const std::int64_t at =
-                    ((j * L.columnStep - firstFileCol) * L.fileRows + sampleInColumn) * L.sampleBytes;
-                if (at + L.sampleBytes > available) continue;
-                store(g, L, k, j, buffer.data() + at, mm);
-            }
+        switch (L.kind) {
+            case SampleKind::Int16:
+                transposeChunk<SampleKind::Int16>(g, L, buffer.data(), available, j0, j1, firstFileCol, mm);
+                break;
+            case SampleKind::Int32:
+                transposeChunk<SampleKind::Int32>(g, L, buffer.data(), available, j0, j1, firstFileCol, mm);
+                break;
+            case SampleKind::Real32:
+                transposeChunk<SampleKind::Real32>(g, L, buffer.data(), available, j0, j1, firstFileCol, mm);
+                break;
         }
         if (got < buffer.size()) return;
     }
