@@ -249,7 +249,7 @@ void readTallColumns(std::FILE* in, ElevationGrid& g, const SampleLayout& L, Min
 void shiftToMinimum(ElevationGrid& g, int rows, int cols, std::int32_t minimum) {
     for (int r = 0; r < rows; ++r) {
         std::int32_t* row = g.row(r);
-        for (int c = 0; c < cols; ++c) row[c] = wrappingDifference(row[c], minimum);
+        for (int c = 0; c < cols; ++c) row[c] = saturatingDifference(row[c], minimum);
     }
 }
 

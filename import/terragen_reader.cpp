@@ -147,7 +147,7 @@ int ReadTerragen(Workspace& ws, std::FILE* in) {
             std::int32_t v;
             if (!truncateToGridValue(static_cast<long double>(h) * scale + offset, v)) continue;
             mm.add(v);
-            cells[lastCol - n] = wrappingDifference(v, baseHeight);
+            cells[lastCol - n] = saturatingDifference(v, baseHeight);
         }
         if (got < rowBytes) break;
         if (skip && j < lastRow && !seekTo(in, rowStart + 2 * rowBytes)) break;

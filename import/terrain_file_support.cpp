@@ -77,7 +77,7 @@ void FinishTerrainGridLoad(Workspace& ws, const TerrainTail& tail) {
     SnapNorthSouth(ws);
     ws.settings.ToEast = format("%d", tail.toEast);
     SnapEastWest(ws);
-    g.ElevationRange = wrappingDifference(tail.maximum, tail.minimum);
+    g.ElevationRange = saturatingDifference(tail.maximum, tail.minimum);
     ws.ui->setLabel(Label::Columns, format("%d", tail.shownCols));
     ws.ui->setLabel(Label::Rows, format("%d", tail.shownRows));
     ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));

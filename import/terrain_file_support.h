@@ -65,10 +65,12 @@ inline bool truncateToGridValue(Real value, std::int32_t& out) {
     return true;
 }
 
-// Differences of grid values wrap like the 32-bit integers they are,
-// so hostile extremes never overflow.
-inline std::int32_t wrappingDifference(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+// a - b held in 32 bits: hostile extremes saturate instead of overflowing.
+inline std::int32_t saturatingDifference(std::int32_t a, std::int32_t b) {
+    const std::int64_t d = std::int64_t{a} - b;
+    if (d > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (d < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(d);
 }
 
 // Minimum and maximum of the values a reader stored; (0, 0) when none.

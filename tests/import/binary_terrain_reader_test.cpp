@@ -166,6 +166,17 @@ TEST(BinaryTerrainLayout, FourByteIntegersAreTakenUnchanged) {
     EXPECT_EQ(g.ElevationRange, 170000);
 }
 
+TEST(BinaryTerrainLayout, ExtremeFourByteIntegersSaturateInsteadOfOverflowing) {
+    std::string samples;
+    for (std::int32_t v : {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()})
+        test::putLe32(samples, static_cast<std::uint32_t>(v));
+    ReaderHarness h;
+    ASSERT_EQ(readBytes(h, binaryTerrain(1, 2, 4, 0, samples)), 0);
+    EXPECT_EQ(h.ws.grid.cell(0, 0), 0);
+    EXPECT_EQ(h.ws.grid.cell(1, 0), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(h.ws.grid.ElevationRange, std::numeric_limits<std::int32_t>::max());
+}
+
 TEST(BinaryTerrainLayout, RealsAreClampedAndTruncatedTowardZero) {
     std::string samples;
     for (float f : {-40000.0f, 33000.5f, -2.9f, 7.9f}) test::putFloat(samples, f);
