@@ -211,6 +211,41 @@ TEST(BinaryTerrainLayout, ShortFileKeepsWhatItHolds) {
     EXPECT_EQ(g.ElevationRange, 20);
 }
 
+// Columns longer than one read (over 2M 2-byte samples) are read in pieces.
+TEST(BinaryTerrainLayout, ColumnsTallerThanOneReadAreReadInPieces) {
+    constexpr std::int32_t kRows = 2'100'000;
+    auto value = [](std::int64_t j, std::int64_t k) { return static_cast<int>((k * 7 + j * 3) % 20000) - 500; };
+    std::string samples;
+    samples.reserve(2 * 2 * kRows);
+    for (int j = 0; j < 2; ++j)
+        for (int k = 0; k < kRows; ++k) test::putLe16(samples, static_cast<std::uint16_t>(value(j, k)));
+    const std::string file = binaryTerrain(2, kRows, 2, 0, samples);
+
+    ReaderHarness whole;
+    ASSERT_EQ(readBytes(whole, file), 0);
+    const ElevationGrid& g = whole.ws.grid;
+    ASSERT_EQ(g.LastRow, kRows);
+    for (std::int64_t k : {0, 1, 1'048'575, 1'048'576, 2'097'151, 2'097'152, kRows - 1}) {
+        EXPECT_EQ(g.cell(static_cast<int>(k), 1), value(0, k) + 500) << k;  // western file column
+        EXPECT_EQ(g.cell(static_cast<int>(k), 0), value(1, k) + 500) << k;
+    }
+
+    ReaderHarness skipped;
+    skipped.ws.settings.SkipElevation = true;
+    ASSERT_EQ(readBytes(skipped, file), 0);
+    ASSERT_EQ(skipped.ws.grid.LastRow, kRows / 2);
+    ASSERT_EQ(skipped.ws.grid.LastCol, 1);
+    const std::int32_t skippedMin = skipped.ws.grid.cell(0, 0) - (value(0, 1) + 500);
+    for (std::int64_t k : {0, 524'287, 524'288, 1'049'999})
+        EXPECT_EQ(skipped.ws.grid.cell(static_cast<int>(k), 0) - skippedMin, value(0, 2 * k + 1) + 500) << k;
+
+    // Cut inside the second column: the first is whole, the second partly there.
+    ReaderHarness cut;
+    ASSERT_EQ(readBytes(cut, file.substr(0, 256 + 2 * (kRows + 1000))), 0);
+    EXPECT_EQ(cut.ws.grid.cell(kRows - 1, 1), value(0, kRows - 1) + 500);
+    EXPECT_EQ(cut.ws.grid.cell(999, 0), value(1, 999) + 500);
+}
+
 TEST(BinaryTerrainRefusal, MissingSignatureShowsItsBoxAndKeepsTheGrid) {
     ReaderHarness h;
     std::string bytes = binaryTerrain(2, 2, 2, 0, int16Samples({1, 2, 3, 4}));

@@ -13,7 +13,7 @@ using test::ReaderHarness;
 
 constexpr long kAfterSignature = 8;
 
-struct TerragenSpec {
+struct TerragenContent {
     std::uint16_t size = 1;
     std::optional<std::uint16_t> xpts;
     std::optional<std::uint16_t> ypts;
@@ -25,7 +25,7 @@ struct TerragenSpec {
 };
 
 // Laid out as Terragen and GDAL write it.
-std::string terragen(const TerragenSpec& t) {
+std::string terragen(const TerragenContent& t) {
     std::string s = "TERRAGENTERRAIN SIZE";
     test::putLe16(s, t.size);
     test::putLe16(s, 0);
@@ -140,7 +140,7 @@ TEST_F(TerragenSamples, GdalWrittenFileWithNegativeBaseHeight) {
 }
 
 TEST(TerragenLayout, Size256WithoutPointCountsGives257Square) {
-    TerragenSpec t;
+    TerragenContent t;
     t.size = 256;
     t.heightScale = 65;
     t.heights.assign(257 * 257, 0);
@@ -162,7 +162,7 @@ TEST(TerragenLayout, Size256WithoutPointCountsGives257Square) {
 
 TEST(TerragenLayout, PointCountsOverrideSizeInEitherOrder) {
     for (bool yFirst : {false, true}) {
-        TerragenSpec t;
+        TerragenContent t;
         t.size = 1;
         t.xpts = 3;
         t.ypts = 2;
@@ -183,7 +183,7 @@ TEST(TerragenLayout, PointCountsOverrideSizeInEitherOrder) {
 }
 
 TEST(TerragenLayout, OddRowLengthAndMissingEndMarkerAreFine) {
-    TerragenSpec t;
+    TerragenContent t;
     t.size = 2;  // 3 x 3
     t.heightScale = 100;
     t.heights = {0, 0, 0, 0, 655, 0, 0, 0, 0};
@@ -196,7 +196,7 @@ TEST(TerragenLayout, OddRowLengthAndMissingEndMarkerAreFine) {
 }
 
 TEST(TerragenLayout, ProgressStaysInRangeForSmallFiles) {
-    TerragenSpec t;
+    TerragenContent t;
     t.size = 3;
     t.heights.assign(16, 7);
     ReaderHarness h;
@@ -211,7 +211,7 @@ TEST(TerragenLayout, ProgressStaysInRangeForSmallFiles) {
 }
 
 TEST(TerragenRefusal, MissingMarkersStopSilently) {
-    TerragenSpec t;
+    TerragenContent t;
     t.size = 1;
     t.heights = {1, 2, 3, 4};
     const std::string good = terragen(t);
@@ -229,8 +229,24 @@ TEST(TerragenRefusal, MissingMarkersStopSilently) {
     }
 }
 
+TEST_F(TerragenSamples, HeaderCutBeforeTheAltitudeMarkerStopsSilently) {
+    const std::string bytes = bytesOf("terragen/float32.ter");
+    const std::size_t altitude = bytes.find("ALTW");
+    ASSERT_EQ(altitude, 40u);
+    ReaderHarness cut;
+    EXPECT_EQ(readBytes(cut, bytes.substr(0, altitude + 3)), -1);
+    EXPECT_TRUE(cut.ui.messages.empty());
+    EXPECT_TRUE(cut.previousGridKept());
+    // With the marker but no heights the grid is there, all zeros.
+    ReaderHarness empty;
+    ASSERT_EQ(readBytes(empty, bytes.substr(0, altitude + 4)), 0);
+    EXPECT_EQ(empty.ws.grid.LastRow, 19);
+    EXPECT_EQ(empty.ws.grid.cell(5, 5), 0);
+    EXPECT_EQ(empty.ws.grid.ElevationRange, 0);
+}
+
 TEST(TerragenRefusal, ZeroPointCountsGetTheReadersMessage) {
-    TerragenSpec t;
+    TerragenContent t;
     t.xpts = 0;
     ReaderHarness h;
     EXPECT_EQ(readBytes(h, terragen(t)), -1);
@@ -241,7 +257,7 @@ TEST(TerragenRefusal, ZeroPointCountsGetTheReadersMessage) {
 }
 
 TEST(TerragenRefusal, HugeReadingOffsetSaturates) {
-    TerragenSpec t;
+    TerragenContent t;
     t.size = 1;
     t.heights = {1, 2, 3, 4};
     ReaderHarness h;
