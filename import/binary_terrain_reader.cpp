@@ -98,7 +98,7 @@ bool readHeader(Workspace& ws, std::FILE* in, BinaryTerrainHeader& h) {
     } else if (h.sampleBytes == 4) {
         h.kind = reals ? SampleKind::Real32 : SampleKind::Int32;
     } else {
-        showReaderError(ws, format("Binary Terrain file %s: %d-byte %s samples are not supported "
+        showTerrainReaderError(ws, format("Binary Terrain file %s: %d-byte %s samples are not supported "
                                    "(only 2-byte integers, 4-byte integers and 4-byte reals)!",
                                    ws.settings.DEMFile.c_str(), h.sampleBytes,
                                    reals ? "real" : "integer"));

@@ -114,7 +114,7 @@ WalkResult walkRecords(Workspace& ws, std::FILE* in, std::int64_t fileSize, Leve
         unsigned char nameLength = 0;
         if (std::fread(&nameLength, 1, 1, in) != 1) return WalkResult::NoHeights;
         if (nameLength > kMaxNameBytes) {
-            showReaderError(ws, format("Leveller file %s: the record at byte %lld has a name of %d "
+            showTerrainReaderError(ws, format("Leveller file %s: the record at byte %lld has a name of %d "
                                        "bytes (at most 64)!",
                                        ws.settings.DEMFile.c_str(), static_cast<long long>(recordStart),
                                        nameLength));

@@ -1,11 +1,14 @@
 #include "import/open_elevation_file.h"
 
 #include "import/ascii_grid_reader.h"
+#include "import/binary_terrain_reader.h"
 #include "import/bitmap_reader.h"
 #include "import/elevdump_reader.h"
 #include "import/dted_reader.h"
 #include "import/etopo5_reader.h"
+#include "import/leveller_reader.h"
 #include "import/sdts_reader.h"
+#include "import/terragen_reader.h"
 #include "import/oct_reader.h"
 #include "import/vistapro_reader.h"
 #include "import/propdump_reader.h"
@@ -24,6 +27,9 @@ const ReaderTable& installedReaders() {
         ReaderTable t;
         t.bitmap = &ReadBitmap;
         t.sdts = &ReadSdts;
+        t.binaryTerrain = &ReadBinaryTerrain;
+        t.leveller = &ReadLeveller;
+        t.terragen = &ReadTerragen;
         // DTED tiles to merge lie beside the opened file.
         t.dted = [](Workspace& ws, std::FILE* in, int postsPerProfile) {
             return ReadDted(ws, in, postsPerProfile, std::filesystem::path(ws.settings.DEMFile).parent_path());

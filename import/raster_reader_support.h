@@ -7,26 +7,11 @@
 #include <limits>
 #include <string>
 
+#include "import/min_max_tracker.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {
 
-// The minimum and maximum of the values a reader stored; both 0 when it
-// stored none.
-class MinMaxTracker {
-public:
-    void add(std::int32_t v) {
-        if (v < min_) min_ = v;
-        if (v > max_) max_ = v;
-    }
-    bool empty() const { return min_ > max_; }
-    std::int32_t minimum() const { return empty() ? 0 : min_; }
-    std::int32_t maximum() const { return empty() ? 0 : max_; }
-
-private:
-    std::int32_t min_ = std::numeric_limits<std::int32_t>::max();
-    std::int32_t max_ = std::numeric_limits<std::int32_t>::min();
-};
 
 // The reader's own error box: the text, an "Error" caption and the Yes, No
 // and Cancel buttons, whose answer nobody uses.

@@ -23,12 +23,12 @@ std::int64_t streamSize(std::FILE* in) {
     return size;
 }
 
-void showReaderError(Workspace& ws, const std::string& text) {
+void showTerrainReaderError(Workspace& ws, const std::string& text) {
     ws.ui->message(text, "Error", MessageKind::Error, Buttons::Ok);
 }
 
 void showInvalidGridSize(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols) {
-    showReaderError(ws, format("%s file %s: invalid grid size of %lld rows by %lld columns!", formatName,
+    showTerrainReaderError(ws, format("%s file %s: invalid grid size of %lld rows by %lld columns!", formatName,
                                ws.settings.DEMFile.c_str(), static_cast<long long>(rows),
                                static_cast<long long>(cols)));
 }
@@ -38,7 +38,7 @@ bool checkSamplesHeld(Workspace& ws, const char* formatName, std::int64_t rows, 
     // rows and cols are positive 32-bit counts here, so the product fits.
     const std::int64_t announced = rows * cols;
     if (announced <= kAlwaysTrustedSamples || announced / kTruncationTolerance <= samplesHeld) return true;
-    showReaderError(ws, format("%s file %s: the header announces %lld rows by %lld columns but the file "
+    showTerrainReaderError(ws, format("%s file %s: the header announces %lld rows by %lld columns but the file "
                                "holds only %lld samples; it is damaged!",
                                formatName, ws.settings.DEMFile.c_str(), static_cast<long long>(rows),
                                static_cast<long long>(cols), static_cast<long long>(samplesHeld)));
@@ -52,7 +52,7 @@ bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows
         return false;
     }
     if (rows > ElevationGrid::kMaxCells / cols) {
-        showReaderError(ws, format("%s file %s: a grid of %lld rows by %lld columns is too large "
+        showTerrainReaderError(ws, format("%s file %s: a grid of %lld rows by %lld columns is too large "
                                    "(at most %lld points)!",
                                    formatName, path.c_str(), static_cast<long long>(rows),
                                    static_cast<long long>(cols),
@@ -62,7 +62,7 @@ bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows
     if (!ws.grid.allocate(rows, cols)) {
         // The old grid is gone: make sure nothing reads it through stale extents.
         ws.grid.LastRow = ws.grid.LastCol = ws.grid.RowLimit = ws.grid.ColLimit = 0;
-        showReaderError(ws, format("%s file %s: not enough memory for a grid of %lld rows by %lld "
+        showTerrainReaderError(ws, format("%s file %s: not enough memory for a grid of %lld rows by %lld "
                                    "columns!",
                                    formatName, path.c_str(), static_cast<long long>(rows),
                                    static_cast<long long>(cols)));

@@ -11,6 +11,7 @@
 #include <limits>
 #include <string>
 
+#include "import/min_max_tracker.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {
@@ -73,33 +74,6 @@ inline std::int32_t saturatingDifference(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(d);
 }
 
-// Minimum and maximum of the values a reader stored; (0, 0) when none.
-class MinMaxTracker {
-public:
-    void add(std::int32_t v) {
-        if (empty_) {
-            min_ = max_ = v;
-            empty_ = false;
-        } else if (v < min_) {
-            min_ = v;
-        } else if (v > max_) {
-            max_ = v;
-        }
-    }
-    void merge(const MinMaxTracker& other) {
-        if (other.empty_) return;
-        add(other.min_);
-        add(other.max_);
-    }
-    bool empty() const { return empty_; }
-    std::int32_t minimum() const { return min_; }
-    std::int32_t maximum() const { return max_; }
-
-private:
-    bool empty_ = true;
-    std::int32_t min_ = 0;
-    std::int32_t max_ = 0;
-};
 
 // A truncated file is read as far as it goes (the rest of the grid stays 0),
 // but a header may not announce wildly more samples than the file holds: a
@@ -122,7 +96,7 @@ bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows
 void showInvalidGridSize(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols);
 
 // The error box of a reader: text with an OK button, caption "Error".
-void showReaderError(Workspace& ws, const std::string& text);
+void showTerrainReaderError(Workspace& ws, const std::string& text);
 
 // The reader tail of the terrain-editor formats: like FinishGridLoad, but the
 // caller says what goes into ToNorth/ToEast before snapping and what the

@@ -26,8 +26,10 @@ Commands:
   project show FILE
       Prints the settings of a project file, section by section.
 
-  export --format terragen|vistapro [--scale S] [--square-avg] [--set ...] INPUT OUTPUT
+  export --format terragen|vistapro [--scale S] [--square-avg] [--type N] [--set ...] INPUT OUTPUT
       Opens INPUT and saves its grid as a Terragen or VistaPro ASCII file.
+      --scale S         1-100: Terragen averages S x S blocks, VistaPro takes every S-th point
+      --square-avg      Terragen: root mean square of each block instead of the mean
 
 Options for every command:
   --set KEY=VALUE   set any setting, with the project file's key names and value forms
