@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,7 +108,7 @@ struct NumberText {
 // The input stream read in large blocks; counts what has been consumed.
 class DemInput {
 public:
-    explicit DemInput(std::FILE* in) : in_(in), buffer_(kBufferSize) {}
+    explicit DemInput(std::FILE* in) : in_(in), buffer_(new unsigned char[kBufferSize]) {}
 
     // The next character (0..255) or EOF; meeting EOF marks the end as met.
     int get() {
@@ -121,7 +122,7 @@ public:
     // Up to n characters ahead, not consumed (fewer at the end of the file).
     std::string_view lookahead(std::size_t n) {
         if (len_ - pos_ < n) fill(n);
-        return {reinterpret_cast<const char*>(buffer_.data() + pos_), std::min(n, len_ - pos_)};
+        return {reinterpret_cast<const char*>(buffer_.get() + pos_), std::min(n, len_ - pos_)};
     }
     // A read met the end of the file (as feof after a C read).
     bool ended() const { return ended_; }
@@ -142,13 +143,13 @@ private:
     bool fill(std::size_t want) {
         if (pos_ > 0) {
             lastBeforeBuffer_ = buffer_[pos_ - 1];
-            std::memmove(buffer_.data(), buffer_.data() + pos_, len_ - pos_);
+            std::memmove(buffer_.get(), buffer_.get() + pos_, len_ - pos_);
             base_ += static_cast<long long>(pos_);
             len_ -= pos_;
             pos_ = 0;
         }
         while (len_ < want && !exhausted_) {
-            const std::size_t n = std::fread(buffer_.data() + len_, 1, buffer_.size() - len_, in_);
+            const std::size_t n = std::fread(buffer_.get() + len_, 1, kBufferSize - len_, in_);
             if (n == 0) {
                 exhausted_ = true;
                 failed_ = std::ferror(in_) != 0;
@@ -159,7 +160,7 @@ private:
     }
 
     std::FILE* in_;
-    std::vector<unsigned char> buffer_;
+    std::unique_ptr<unsigned char[]> buffer_;  // not cleared: only what fread filled is read
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     long long base_ = 0;
