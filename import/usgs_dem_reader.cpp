@@ -124,6 +124,11 @@ public:
         if (len_ - pos_ < n) fill(n);
         return {reinterpret_cast<const char*>(buffer_.get() + pos_), std::min(n, len_ - pos_)};
     }
+    // The characters buffered ahead and their consumption, for scanners
+    // that work on the window directly.
+    const unsigned char* window() const { return buffer_.get() + pos_; }
+    std::size_t windowSize() const { return len_ - pos_; }
+    void advance(std::size_t n) { pos_ += n; }
     // A read met the end of the file (as feof after a C read).
     bool ended() const { return ended_; }
     bool failed() const { return failed_; }
@@ -180,6 +185,7 @@ public:
     // with an exponent gives its truncated value. False at the end of the
     // file (value -1).
     bool readInteger(std::int32_t& value) {
+        if (plainInteger(value)) return true;
         NumberText t;
         if (!collectField(t)) {
             value = -1;
@@ -228,6 +234,40 @@ public:
     }
 
 private:
+    // The common case on the buffered window: white space, an optional sign,
+    // up to 11 digits and a delimiter (white space, or the sign that begins
+    // the next run-together field). Anything else is left to collectField,
+    // which gives the same value for these fields.
+    bool plainInteger(std::int32_t& value) {
+        constexpr std::size_t kMargin = 64;  // no end of window within one field
+        if (in_.windowSize() < kMargin) return false;
+        const unsigned char* const start = in_.window();
+        const unsigned char* const limit = start + in_.windowSize() - kMargin;
+        const unsigned char* p = start;
+        while (isWhiteSpace(*p)) {
+            if (++p == limit) return false;
+        }
+        const unsigned char* const fieldStart = p;
+        const bool negative = *p == '-';
+        if (*p == '-' || *p == '+') ++p;
+        const unsigned char* const digits = p;
+        long long v = 0;
+        while (isDigit(*p) && p - digits < 11) v = v * 10 + (*p++ - '0');
+        if (p == digits || isDigit(*p)) {
+            in_.advance(static_cast<std::size_t>(fieldStart - start));
+            return false;
+        }
+        if (*p <= ' ')
+            ++p;  // the delimiter belongs to this field
+        else if (!(*p == '+' || *p == '-')) {
+            in_.advance(static_cast<std::size_t>(fieldStart - start));
+            return false;
+        }
+        in_.advance(static_cast<std::size_t>(p - start));
+        value = clampToInt(negative ? -v : v);
+        return true;
+    }
+
     bool collectField(NumberText& t) {
         int c;
         do c = in_.get();
@@ -410,11 +450,94 @@ struct ProfilePlacement {
     int step = 1;
 };
 
+// Profiles are columns of a grid stored by rows: writing one straight into
+// the grid touches a new memory page per point. They are gathered here,
+// a few at a time, and copied in row by row.
+class ColumnBatch {
+public:
+    static constexpr int kColumns = 32;
+
+    explicit ColumnBatch(ElevationGrid& g)
+        : grid_(g), height_(static_cast<std::size_t>(g.LastRow) + 1), values_(kColumns * height_) {}
+
+    // The row buffer of the next column (grid column `col`); full batches
+    // go to the grid first.
+    std::int32_t* start(int col) {
+        if (count_ == kColumns) flush();
+        columns_[count_] = Column{col, 1, 0};
+        return values_.data() + static_cast<std::size_t>(count_) * height_;
+    }
+    // Rows first..last of the started column were filled (none when first > last).
+    void finish(int first, int last) {
+        columns_[count_].first = first;
+        columns_[count_].last = last;
+        ++count_;
+    }
+    // In file order, so that a later profile writing the same column wins.
+    void flush() {
+        int lo = grid_.LastRow + 1, hi = -1;
+        for (int j = 0; j < count_; ++j)
+            if (columns_[j].first <= columns_[j].last) {
+                lo = std::min(lo, columns_[j].first);
+                hi = std::max(hi, columns_[j].last);
+            }
+        for (int r = lo; r <= hi; ++r) {
+            std::int32_t* row = grid_.row(r);
+            for (int j = 0; j < count_; ++j) {
+                const Column& c = columns_[j];
+                if (c.first <= r && r <= c.last)
+                    row[c.col] = values_[static_cast<std::size_t>(j) * height_ + static_cast<std::size_t>(r)];
+            }
+        }
+        count_ = 0;
+    }
+    ~ColumnBatch() { flush(); }
+    ColumnBatch(const ColumnBatch&) = delete;
+    ColumnBatch& operator=(const ColumnBatch&) = delete;
+
+private:
+    struct Column {
+        int col;
+        int first;
+        int last;
+    };
+    ElevationGrid& grid_;
+    std::size_t height_;
+    std::vector<std::int32_t> values_;
+    std::array<Column, kColumns> columns_{};
+    int count_ = 0;
+};
+
+// The m elevations of one profile into column `col` from `rowOffset` on.
+// False at the end of the file.
+bool readProfileElevations(DemNumbers& numbers, ColumnBatch& batch, int col, std::int32_t m,
+                           long long rowOffset, int step, int lastRow) {
+    std::int32_t* column = batch.start(col);
+    int first = 1, last = 0;
+    bool more = true;
+    for (std::int32_t k = 0; k < m; ++k) {
+        const long long row = (k + rowOffset) / step;
+        std::int32_t elevation;
+        if (!numbers.readInteger(elevation)) {  // the end of the file is no elevation
+            more = false;
+            break;
+        }
+        // Points outside the grid are dropped; reading the profile through
+        // keeps the next profile's header in step.
+        if (row < 0 || row > lastRow) continue;
+        if (first > last) first = static_cast<int>(row);
+        last = static_cast<int>(row);
+        column[row] = elevation;
+    }
+    batch.finish(first, last);
+    return more;
+}
+
 // Reads the profiles into the grid; stops at the end of the file, after the
 // header's number of profiles, or at a profile longer than the grid.
 void readProfiles(DemNumbers& numbers, DemInput& input, ElevationGrid& g, const ProfilePlacement& p,
                   std::int32_t nProfiles, std::int32_t firstCount) {
-    const long long lastRow = g.LastRow;
+    ColumnBatch batch(g);
     std::int32_t m = firstCount;
     for (std::int32_t c = 1; g.LastCol >= c && c <= nProfiles; ++c) {
         numbers.integer();  // columns in this profile (1)
@@ -427,22 +550,15 @@ void readProfiles(DemNumbers& numbers, DemInput& input, ElevationGrid& g, const 
             (static_cast<long double>(y) - static_cast<long double>(p.minY)) / p.dy);
         const long long col = (static_cast<long long>(g.LastCol) - c) / p.step;
         if (col < 0 || col > g.LastCol || input.ended()) return;
-        for (std::int32_t k = 0; k < m; ++k) {
-            const long long row = (k + rowOffset) / p.step;
-            std::int32_t elevation;
-            if (!numbers.readInteger(elevation)) return;  // the end of the file is no elevation
-            // Points outside the grid are dropped; reading the profile through
-            // keeps the next profile's header in step.
-            if (row < 0 || row > lastRow) continue;
-            g.cell(static_cast<int>(row), static_cast<int>(col)) = elevation;
-        }
+        if (!readProfileElevations(numbers, batch, static_cast<int>(col), m, rowOffset, p.step, g.LastRow))
+            return;
         if (input.ended()) return;
         numbers.integer();  // row number
         if (input.ended()) return;
         numbers.integer();  // column number: the profile's place in the file counts
         if (input.ended()) return;
         m = numbers.integer();
-        if (m > lastRow) return;
+        if (m > g.LastRow) return;
     }
 }
 
