@@ -79,7 +79,7 @@ std::string e12(double v) { return format("%12.6E", v); }
 
 // A UTM-style DEM: 30 m spacing, corners 60 m apart west-east and 90 m
 // south-north, so 3 profiles of 4 points (LastCol 3, LastRow 4).
-struct DemSpec {
+struct HeaderFields {
     std::string name = "HAND MADE TEST DEM";
     double west = 1000, south = 2000, east = 1060, north = 2090;
     double minElevation = 100, maxElevation = 400;
@@ -87,7 +87,7 @@ struct DemSpec {
     int profileCount = 3;
 };
 
-std::string recordA(const DemSpec& s) {
+std::string recordA(const HeaderFields& s) {
     std::string r = padTo(s.name, 144);
     r += i6(1) + i6(1) + i6(1) + i6(10);
     for (int i = 0; i < 15; ++i) r += d24(0);
@@ -122,7 +122,7 @@ std::string standardProfiles() {
            profile(3, 1060, 2000, standardColumn(3));
 }
 
-std::string standardDem() { return recordA(DemSpec{}) + standardProfiles(); }
+std::string standardDem() { return recordA(HeaderFields{}) + standardProfiles(); }
 
 void expectStandardGrid(const ElevationGrid& g) {
     ASSERT_EQ(g.LastCol, 3);
@@ -314,9 +314,9 @@ TEST(UsgsDemHeader, ControlCharacterStartSkips128CharactersAndCountsFromThere) {
 }
 
 TEST(UsgsDemHeader, BlankFieldsThreeDigitExponentsAndRunTogetherResolutionByColumns) {
-    DemSpec spec;
-    spec.resolution = "3.00000D+0013.00000D+0011.00000D+000";
-    std::string a = recordA(spec);
+    HeaderFields fields;
+    fields.resolution = "3.00000D+0013.00000D+0011.00000D+000";
+    std::string a = recordA(fields);
     a.replace(162, 6, "      ");  // zone (columns 163-168) left blank
     a.replace(168, 24, "  0.000000000000000D+000");  // first projection parameter, 3-digit exponent
     ScratchDir dir;
@@ -329,14 +329,14 @@ TEST(UsgsDemHeader, BlankFieldsThreeDigitExponentsAndRunTogetherResolutionByColu
 TEST(UsgsDemHeader, LowerCaseExponentsAndFractionalResolution) {
     // 0.75 spacing: a 10-unit span gives 13.33 -> 13 intervals; the profile's
     // first point 2 units north of the corner lands on row 2 (2.67 truncated).
-    DemSpec spec;
-    spec.west = 0, spec.east = 10, spec.south = 0, spec.north = 10;
-    spec.resolution = "7.500000e-017.500000e-011.000000e+00";
-    spec.profileCount = 1;
+    HeaderFields fields;
+    fields.west = 0, fields.east = 10, fields.south = 0, fields.north = 10;
+    fields.resolution = "7.500000e-017.500000e-011.000000e+00";
+    fields.profileCount = 1;
     std::string p = i6(1) + i6(1) + i6(3) + i6(1) + "  -0.000000000000000e+00   2.000000000000000e+00" +
                     d24(0) + d24(1) + "   3.000000000000000e+00" + i6(7) + i6(8) + i6(9);
     ScratchDir dir;
-    test::writeFileBytes(dir / "f.dem", recordA(spec) + p);
+    test::writeFileBytes(dir / "f.dem", recordA(fields) + p);
     auto r = readDem(dir / "f.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
@@ -346,13 +346,13 @@ TEST(UsgsDemHeader, LowerCaseExponentsAndFractionalResolution) {
 }
 
 TEST(UsgsDemHeader, OneDegreeCornersAtThreeSecondsGive1202Columns) {
-    DemSpec spec;
-    spec.west = 68400, spec.east = 72000, spec.south = 165600, spec.north = 169200;
-    spec.resolution = e12(3) + e12(3) + e12(1);
-    spec.profileCount = 2;
+    HeaderFields fields;
+    fields.west = 68400, fields.east = 72000, fields.south = 165600, fields.north = 169200;
+    fields.resolution = e12(3) + e12(3) + e12(1);
+    fields.profileCount = 2;
     std::vector<int> points(1201, 5);
     ScratchDir dir;
-    test::writeFileBytes(dir / "d.dem", recordA(spec) + profile(1, 68400, 165600, points) +
+    test::writeFileBytes(dir / "d.dem", recordA(fields) + profile(1, 68400, 165600, points) +
                                             profile(2, 68403, 165600, points));
     auto r = readDem(dir / "d.dem");
     ASSERT_EQ(r->result, 0);
@@ -365,12 +365,12 @@ TEST(UsgsDemHeader, OneDegreeCornersAtThreeSecondsGive1202Columns) {
 }
 
 TEST(UsgsDemHeader, MoreProfilesThanTheCornerExtentWidenTheGrid) {
-    DemSpec spec;
-    spec.profileCount = 5;  // corners give LastCol 3
+    HeaderFields fields;
+    fields.profileCount = 5;  // corners give LastCol 3
     std::string body;
     for (int c = 1; c <= 5; ++c) body += profile(c, 1000 + 30 * (c - 1), 2000, standardColumn(c));
     ScratchDir dir;
-    test::writeFileBytes(dir / "m.dem", recordA(spec) + body);
+    test::writeFileBytes(dir / "m.dem", recordA(fields) + body);
     auto r = readDem(dir / "m.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
@@ -415,9 +415,9 @@ TEST(UsgsDemHeader, UnusableResolutionIsRefusedAndTheGridKept) {
         auto r = readDem(dir / "good.dem");
         ASSERT_EQ(r->result, 0);
         r->ui.labels.clear();
-        DemSpec spec;
-        spec.resolution = res;
-        test::writeFileBytes(dir / "bad.dem", recordA(spec) + standardProfiles());
+        HeaderFields fields;
+        fields.resolution = res;
+        test::writeFileBytes(dir / "bad.dem", recordA(fields) + standardProfiles());
         EXPECT_EQ(readInto(r->ws, dir / "bad.dem"), -1);
         ASSERT_EQ(r->ui.messages.size(), 1u);
         EXPECT_NE(r->ui.messages[0].text.find((dir / "bad.dem").string()), std::string::npos);
@@ -431,11 +431,11 @@ TEST(UsgsDemHeader, UnusableResolutionIsRefusedAndTheGridKept) {
 TEST(UsgsDemHeader, ExtentsBeyondTheCellLimitAreRefusedAndTheGridKept) {
     ScratchDir dir;
     test::writeFileBytes(dir / "good.dem", standardDem());
-    DemSpec wide;  // 20000 columns: 20001^2 cells
+    HeaderFields wide;  // 20000 columns: 20001^2 cells
     wide.east = 1000 + 30.0 * 20000;
-    DemSpec manyProfiles;
+    HeaderFields manyProfiles;
     manyProfiles.profileCount = 999999;
-    std::string longFirstProfile = recordA(DemSpec{}) + "     1     1 2000000000     1" + d24(1000) + d24(2000);
+    std::string longFirstProfile = recordA(HeaderFields{}) + "     1     1 2000000000     1" + d24(1000) + d24(2000);
     for (const std::string& bytes :
          {recordA(wide) + standardProfiles(), recordA(manyProfiles) + standardProfiles(), longFirstProfile}) {
         auto r = readDem(dir / "good.dem");
@@ -469,7 +469,7 @@ TEST(UsgsDemProfiles, ProfilesAreColumnsByTheirPlaceInTheFile) {
     for (std::size_t block = 0; block < 3; ++block) swapped.replace(block * 1024, 12, i6(static_cast<int>(block) + 1) + i6(1));
     for (const std::string& profiles : {body, swapped}) {
         ScratchDir dir;
-        test::writeFileBytes(dir / "p.dem", recordA(DemSpec{}) + profiles);
+        test::writeFileBytes(dir / "p.dem", recordA(HeaderFields{}) + profiles);
         auto r = readDem(dir / "p.dem");
         ASSERT_EQ(r->result, 0);
         expectStandardGrid(r->ws.grid);
@@ -477,10 +477,10 @@ TEST(UsgsDemProfiles, ProfilesAreColumnsByTheirPlaceInTheFile) {
 }
 
 TEST(UsgsDemProfiles, ReadingStopsAfterTheHeadersNumberOfProfiles) {
-    DemSpec spec;
-    spec.profileCount = 2;
+    HeaderFields fields;
+    fields.profileCount = 2;
     ScratchDir dir;
-    test::writeFileBytes(dir / "n.dem", recordA(spec) + standardProfiles());
+    test::writeFileBytes(dir / "n.dem", recordA(fields) + standardProfiles());
     auto r = readDem(dir / "n.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
@@ -493,7 +493,7 @@ TEST(UsgsDemProfiles, ProfilesStartingFurtherNorthArePlacedAtTheirRowOffset) {
     std::string body = profile(1, 1000, 2060, {1, 2}) + profile(2, 1030, 2030, {3, 4, 5}) +
                        profile(3, 1060, 2000, {6, 7, 8, 9});
     ScratchDir dir;
-    test::writeFileBytes(dir / "o.dem", recordA(DemSpec{}) + body);
+    test::writeFileBytes(dir / "o.dem", recordA(HeaderFields{}) + body);
     auto r = readDem(dir / "o.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
@@ -507,7 +507,7 @@ TEST(UsgsDemProfiles, PointsBeyondTheGridAreDroppedAndTheNextProfileStillFound) 
     std::string body = profile(1, 1000, 2060, {1, 2, 3, 4}) + profile(2, 1030, 1970, {5, 6, 7, 8}) +
                        profile(3, 1060, 2000, standardColumn(3));
     ScratchDir dir;
-    test::writeFileBytes(dir / "x.dem", recordA(DemSpec{}) + body);
+    test::writeFileBytes(dir / "x.dem", recordA(HeaderFields{}) + body);
     auto r = readDem(dir / "x.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
@@ -522,9 +522,9 @@ TEST(UsgsDemProfiles, RunTogetherFieldsAreSplitAtASignAfterADigit) {
     std::string p2 = i6(1) + i6(2) + i6(4) + i6(1) + "   1.03e+03   2.0E+03   0.0   1.0e+00   2.0d+00" +
                      "-12-13+14    15";
     ScratchDir dir;
-    DemSpec spec;
-    spec.profileCount = 2;
-    test::writeFileBytes(dir / "t.dem", recordA(spec) + padToBlock(p1) + p2);
+    HeaderFields fields;
+    fields.profileCount = 2;
+    test::writeFileBytes(dir / "t.dem", recordA(fields) + padToBlock(p1) + p2);
     auto r = readDem(dir / "t.dem");
     ASSERT_EQ(r->result, 0);
     EXPECT_EQ(column(r->ws.grid, 2, 4), (std::vector<std::int32_t>{-32767, -32767, 100, 200}));
@@ -537,7 +537,7 @@ TEST(UsgsDemProfiles, LineBreaksBetweenElevationsGiveNoStrayValues) {
     for (int v : standardColumn(1)) p += i6(v) + "\r\n";
     p += "\t" + profile(2, 1030, 2000, standardColumn(2)) + "\n\n" + profile(3, 1060, 2000, standardColumn(3));
     ScratchDir dir;
-    test::writeFileBytes(dir / "l.dem", recordA(DemSpec{}) + p);
+    test::writeFileBytes(dir / "l.dem", recordA(HeaderFields{}) + p);
     auto r = readDem(dir / "l.dem");
     ASSERT_EQ(r->result, 0);
     expectStandardGrid(r->ws.grid);
@@ -547,7 +547,7 @@ TEST(UsgsDemProfiles, IntegerFieldsWrittenAsRealsGiveTheirTruncatedValue) {
     std::string p = i6(1) + i6(1) + " 0.400000D+01" + " 1.0E+00" + d24(1000) + d24(2000) + d24(0) + d24(100) +
                     d24(400) + " 1.005D+02  1.019E+02 102 103";
     ScratchDir dir;
-    test::writeFileBytes(dir / "r.dem", recordA(DemSpec{}) + padToBlock(p) +
+    test::writeFileBytes(dir / "r.dem", recordA(HeaderFields{}) + padToBlock(p) +
                                             profile(2, 1030, 2000, standardColumn(2)) +
                                             profile(3, 1060, 2000, standardColumn(3)));
     auto r = readDem(dir / "r.dem");
@@ -556,7 +556,7 @@ TEST(UsgsDemProfiles, IntegerFieldsWrittenAsRealsGiveTheirTruncatedValue) {
 }
 
 TEST(UsgsDemProfiles, EndOfFileInsideAProfileStoresNothingMore) {
-    std::string bytes = recordA(DemSpec{}) + profile(1, 1000, 2000, standardColumn(1)) +
+    std::string bytes = recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
                         profileHeader(1, 2, 4, 1030, 2000) + i6(200) + i6(201);
     ScratchDir dir;
     test::writeFileBytes(dir / "e.dem", bytes);
@@ -627,10 +627,10 @@ TEST(UsgsDemLog, AllocationFailureShowsTheMessageAndLogsFailed) {
     GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
 #else
     ScratchDir dir;
-    DemSpec spec;  // 16000 x 16000 cells: within the cell limit, 1 GiB of memory
-    spec.east = 1000 + 30.0 * 15999;
-    spec.north = 2000 + 30.0 * 15999;
-    test::writeFileBytes(dir / "big.dem", recordA(spec) + standardProfiles());
+    HeaderFields fields;  // 16000 x 16000 cells: within the cell limit, 1 GiB of memory
+    fields.east = 1000 + 30.0 * 15999;
+    fields.north = 2000 + 30.0 * 15999;
+    test::writeFileBytes(dir / "big.dem", recordA(fields) + standardProfiles());
     const std::string logPath = (dir / "big.log").string();
     auto child = [&] {
         rlimit limit{};
