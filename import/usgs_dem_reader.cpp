@@ -46,6 +46,10 @@ constexpr int kProjectionIntegers = 19;  // level, pattern, system, zone, 15 par
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr std::size_t kMaxNumberText = 63;  // longer numbers keep their first characters
 
+// No DEM holds elevations beyond +-2^30; clamping there keeps the difference
+// of any two stored values within 32 bits for the statistics.
+constexpr std::int32_t kElevationLimit = (std::int32_t{1} << 30) - 1;
+
 constexpr const char* kAllocationFailed = "DEM Memory allocation failed!";
 
 bool isWhiteSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -527,7 +531,7 @@ bool readProfileElevations(DemNumbers& numbers, ColumnBatch& batch, int col, std
         if (row < 0 || row > lastRow) continue;
         if (first > last) first = static_cast<int>(row);
         last = static_cast<int>(row);
-        column[row] = elevation;
+        column[row] = std::clamp(elevation, -kElevationLimit - 1, kElevationLimit);
     }
     batch.finish(first, last);
     return more;

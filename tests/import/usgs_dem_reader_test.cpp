@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -529,6 +530,20 @@ TEST(UsgsDemProfiles, RunTogetherFieldsAreSplitAtASignAfterADigit) {
     ASSERT_EQ(r->result, 0);
     EXPECT_EQ(column(r->ws.grid, 2, 4), (std::vector<std::int32_t>{-32767, -32767, 100, 200}));
     EXPECT_EQ(column(r->ws.grid, 1, 4), (std::vector<std::int32_t>{-12, -13, 14, 15}));
+}
+
+TEST(UsgsDemProfiles, AbsurdElevationsAreClampedSoTheirRangeFits) {
+    std::string p = profileHeader(1, 2, 4, 1030, 2000) + " -99999999999 99999999999 -5.0E+20 7";
+    ScratchDir dir;
+    test::writeFileBytes(dir / "h.dem", recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
+                                            padToBlock(p) + profile(3, 1060, 2000, standardColumn(3)));
+    auto r = readDem(dir / "h.dem");
+    ASSERT_EQ(r->result, 0);
+    const ElevationGrid& g = r->ws.grid;
+    EXPECT_EQ(column(g, 1, 4), (std::vector<std::int32_t>{-(1 << 30), (1 << 30) - 1, -(1 << 30), 7}));
+    EXPECT_EQ(g.SelectionMin, -(1 << 30));
+    EXPECT_EQ(g.SelectionMax, (1 << 30) - 1);
+    EXPECT_EQ(g.SelectionRange, std::numeric_limits<std::int32_t>::max());
 }
 
 TEST(UsgsDemProfiles, LineBreaksBetweenElevationsGiveNoStrayValues) {
