@@ -22,7 +22,7 @@ namespace {
 // Some writers put a 128-byte block in front of record A; such files start
 // with a control character.
 constexpr int kControlPrefixLength = 128;
-constexpr int kNameLength = 144;        // file name / description
+constexpr int kNameLength = 144;  // file name / description
 constexpr long long kRecordALength = 1024;
 // Record A's fields as fixed columns (1-based first column; widths of the
 // FORTRAN formats I6, D24.15 and E12.6). Level, pattern, reference system,
@@ -33,13 +33,13 @@ constexpr long long kRecordALength = 1024;
 constexpr int kRealWidth = 24;
 constexpr int kIntWidth = 6;
 constexpr int kResolutionWidth = 12;
-constexpr int kCornersColumn = 547;           // 4 x (x, y), D24.15
-constexpr int kMinElevationColumn = 739;      // D24.15
-constexpr int kMaxElevationColumn = 763;      // D24.15
-constexpr int kResolutionXColumn = 817;       // E12.6
-constexpr int kResolutionYColumn = 829;       // E12.6
-constexpr int kProfileCountColumn = 859;      // I6 (after the I6 row count at 853)
-constexpr int kFixedFieldsEnd = 864;          // last column of the fields above
+constexpr int kCornersColumn = 547;       // 4 x (x, y), D24.15
+constexpr int kMinElevationColumn = 739;  // D24.15
+constexpr int kMaxElevationColumn = 763;  // D24.15
+constexpr int kResolutionXColumn = 817;   // E12.6
+constexpr int kResolutionYColumn = 829;   // E12.6
+constexpr int kProfileCountColumn = 859;  // I6 (after the I6 row count at 853)
+constexpr int kFixedFieldsEnd = 864;      // last column of the fields above
 constexpr int kCornerValues = 8;
 constexpr int kProjectionIntegers = 19;  // level, pattern, system, zone, 15 parameters
 
@@ -70,8 +70,8 @@ std::int32_t truncateToInt(long double v) {
 }
 
 std::int32_t clampToInt(long long v) {
-    return static_cast<std::int32_t>(std::clamp<long long>(v, std::numeric_limits<std::int32_t>::min(),
-                                                           std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<long long>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 // The leading optionally signed decimal integer of a text, as a C long of
@@ -338,7 +338,8 @@ void setCorners(DemHeader& h, const std::array<std::int32_t, kCornerValues>& cor
 // Record A from its standard columns; `record` holds its first 864 characters.
 DemHeader headerFromColumns(std::string_view record) {
     auto field = [record](int column, int width) {
-        return realFromText(record.substr(static_cast<std::size_t>(column - 1), static_cast<std::size_t>(width)));
+        return realFromText(
+            record.substr(static_cast<std::size_t>(column - 1), static_cast<std::size_t>(width)));
     };
     DemHeader h;
     std::array<std::int32_t, kCornerValues> corners{};
@@ -428,7 +429,8 @@ struct GridExtent {
 long long extentFromSpan(std::int32_t low, std::int32_t high, double resolution) {
     const long double quotient =
         (static_cast<long double>(high) - static_cast<long double>(low)) / resolution;
-    if (!(quotient < static_cast<long double>(ElevationGrid::kMaxCells))) return ElevationGrid::kMaxCells;
+    if (!(quotient < static_cast<long double>(ElevationGrid::kMaxCells)))
+        return ElevationGrid::kMaxCells;
     return static_cast<long long>(quotient) + 1;
 }
 
@@ -490,7 +492,8 @@ public:
             for (int j = 0; j < count_; ++j) {
                 const Column& c = columns_[j];
                 if (c.first <= r && r <= c.last)
-                    row[c.col] = values_[static_cast<std::size_t>(j) * height_ + static_cast<std::size_t>(r)];
+                    row[c.col] = values_[static_cast<std::size_t>(j) * height_ +
+                                         static_cast<std::size_t>(r)];
             }
         }
         count_ = 0;
@@ -550,11 +553,12 @@ void readProfiles(DemNumbers& numbers, DemInput& input, ElevationGrid& g, const 
         numbers.real();  // local datum
         numbers.real();  // minimum
         numbers.real();  // maximum
-        const long long rowOffset = truncateToInt(
-            (static_cast<long double>(y) - static_cast<long double>(p.minY)) / p.dy);
+        const long long rowOffset =
+            truncateToInt((static_cast<long double>(y) - static_cast<long double>(p.minY)) / p.dy);
         const long long col = (static_cast<long long>(g.LastCol) - c) / p.step;
         if (col < 0 || col > g.LastCol || input.ended()) return;
-        if (!readProfileElevations(numbers, batch, static_cast<int>(col), m, rowOffset, p.step, g.LastRow))
+        if (!readProfileElevations(numbers, batch, static_cast<int>(col), m, rowOffset, p.step,
+                                   g.LastRow))
             return;
         if (input.ended()) return;
         numbers.integer();  // row number
@@ -637,7 +641,8 @@ int ReadUsgsDem(Workspace& ws, std::FILE* in) {
     ws.ui->setLabel(Label::DemName, name);
     g.LastCol = static_cast<std::int32_t>(extent.lastCol);
     g.LastRow = static_cast<std::int32_t>(extent.lastRow);
-    g.ElevationRange = clampToInt(static_cast<long long>(header.maxElevation) - header.minElevation);
+    g.ElevationRange =
+        clampToInt(static_cast<long long>(header.maxElevation) - header.minElevation);
     ws.ui->setLabel(Label::Rows, format("%d", g.LastRow + 1));
     ws.ui->setLabel(Label::Columns, format("%d", g.LastCol + 1));
     ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
@@ -664,8 +669,8 @@ int ReadUsgsDem(Workspace& ws, std::FILE* in) {
     log.write(format("Reading in DEM data From %s...\n", path.c_str()));
     log.flush();
 
-    readProfiles(numbers, input, g, ProfilePlacement{header.minY, header.dy, step}, header.nProfiles,
-                 firstProfileCount);
+    readProfiles(numbers, input, g, ProfilePlacement{header.minY, header.dy, step},
+                 header.nProfiles, firstProfileCount);
     if (input.failed()) ws.ui->fileError(path);
 
     FinishGridLoadLastStep(ws);

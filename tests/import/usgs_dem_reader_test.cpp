@@ -93,7 +93,8 @@ std::string recordA(const HeaderFields& s) {
     r += i6(1) + i6(1) + i6(1) + i6(10);
     for (int i = 0; i < 15; ++i) r += d24(0);
     r += i6(2) + i6(2) + i6(4);
-    for (double v : {s.west, s.south, s.west, s.north, s.east, s.north, s.east, s.south}) r += d24(v);
+    for (double v : {s.west, s.south, s.west, s.north, s.east, s.north, s.east, s.south})
+        r += d24(v);
     r += d24(s.minElevation) + d24(s.maxElevation) + d24(0);
     r += i6(0) + s.resolution + i6(1) + i6(s.profileCount);
     return padTo(r, 1024);
@@ -133,7 +134,8 @@ void expectStandardGrid(const ElevationGrid& g) {
         for (int k = 0; k < 4; ++k)
             EXPECT_EQ(g.cell(k, 3 - c), standardValue(c, k)) << "profile " << c << " point " << k;
     for (int k = 0; k <= 4; ++k) EXPECT_EQ(g.cell(k, 3), 0) << "column LastCol is never written";
-    for (int col = 0; col <= 3; ++col) EXPECT_EQ(g.cell(4, col), 0) << "row LastRow is never written";
+    for (int col = 0; col <= 3; ++col)
+        EXPECT_EQ(g.cell(4, col), 0) << "row LastRow is never written";
 }
 
 // The same header broken into short lines, read as a stream of numbers.
@@ -189,48 +191,123 @@ const std::vector<SampleExpectation>& realSamples() {
     static const std::vector<SampleExpectation> samples = {
         // GDAL 1 x 1201, all nodata; corners 900" apart at 0.75" give 1200 + 1.
         {"usgsdem/114p01_0100_deme_truncated.dem",
-         "                              114p01DEMe   Base Mapping and Geomatic Services - B.C. Gov. - "
+         "                              114p01DEMe   Base Mapping and Geomatic Services - B.C. "
+         "Gov. - "
          "Victoria         -13615 0.0000  59 0 0.00009    BC",
-         1201, 1201, 0, false, 0, 0,
+         1201,
+         1201,
+         0,
+         false,
+         0,
+         0,
          {{0, 1200, -32767}, {1200, 1200, -32767}, {600, 1200, -32767}, {0, 1199, 0}}},
-        // GDAL 2 x 470, 325..385: x=0,y=82 -> 349; x=0,y=6 -> 335; x=1,y=153 -> 338; x=1,y=79 -> 352.
+        // GDAL 2 x 470, 325..385: x=0,y=82 -> 349; x=0,y=6 -> 335; x=1,y=153 -> 338; x=1,y=79 ->
+        // 352.
         {"usgsdem/39079G6_truncated.dem",
-         "BROWNFIELD, PA - 24000  LAT:: 39.75 LONG:: -79.625 SCALE:: 24000 SDTS2DEM v.0.013, by Sol "
+         "BROWNFIELD, PA - 24000  LAT:: 39.75 LONG:: -79.625 SCALE:: 24000 SDTS2DEM v.0.013, by "
+         "Sol "
          "Katz (11/98)",
-         468, 364, 537, true, 325, 385,
-         {{386, 363, 349}, {424, 363, 375}, {462, 363, 335}, {385, 363, 0}, {315, 362, 338},
-          {389, 362, 352}, {462, 362, 333}, {314, 362, 0}}},
+         468,
+         364,
+         537,
+         true,
+         325,
+         385,
+         {{386, 363, 349},
+          {424, 363, 375},
+          {462, 363, 335},
+          {385, 363, 0},
+          {315, 362, 338},
+          {389, 362, 352},
+          {462, 362, 333},
+          {314, 362, 0}}},
         // GDAL 2 x 1411 Float32 1687.40..1716.99: x=0,y=29 -> 1715.0137; x=1,y=76 -> 1687.4008.
-        {"usgsdem/39109h1_truncated.dem", "39109h1_grd                                                 "
-                                          "            39109h1_grd",
-         1411, 1099, 731, true, 2256, 2661,
+        {"usgsdem/39109h1_truncated.dem",
+         "39109h1_grd                                                 "
+         "            39109h1_grd",
+         1411,
+         1099,
+         731,
+         true,
+         2256,
+         2661,
          {{1381, 1098, 2634}, {1334, 1097, 2256}, {0, 1098, -32767}, {1410, 1097, -32767}}},
         // GDAL 2 x 1201, -32000..120: x=0,y=1200 -> 98; x=0,y=600 -> 90; x=0,y=0 -> -32000.
-        {"usgsdem/4619old_truncated.dem", "RealWorld Data, L.L.C.        - 1 Degree Terrain File Format",
-         1201, 1201, 81, true, -32000, 120,
+        {"usgsdem/4619old_truncated.dem",
+         "RealWorld Data, L.L.C.        - 1 Degree Terrain File Format",
+         1201,
+         1201,
+         81,
+         true,
+         -32000,
+         120,
          {{0, 1200, 98}, {600, 1200, 90}, {1200, 1200, -32000}, {0, 1199, 98}, {600, 1199, 90}}},
         // GDAL 2129 x 2797 (header only; no pixels): 2979 m / 1.4 = 2127 + 1 < 2129 profiles;
         // 3913 m / 1.4 = 2795 + 1 = the first profile's 2796 points.
         {"usgsdem/fema06-140cm_2995441b_truncated.dem",
-         "u299544_1_a                             DEM derived from LIDAR data, Sanborn              "
+         "u299544_1_a                             DEM derived from LIDAR data, Sanborn             "
+         " "
          "                   -0953334.4196 0292028.90687    CONT",
-         2796, 2129, 18, false, 0, 0, {{0, 2128, 0}, {2795, 0, 0}}},
+         2796,
+         2129,
+         18,
+         false,
+         0,
+         0,
+         {{0, 2128, 0}, {2795, 0, 0}}},
         // GDAL 3 x 468, -1..36: x=2,y=259 -> -1; x=1,y=77 -> 21; x=2,y=4 -> 1; x=0,y=10 -> 1.
         {"usgsdem/usgsdem_with_extra_values_at_end_of_profile.dem",
-         "FILE WITH EXTRA VALUES AT THE END OF THE PROFILE.", 466, 370, 329, true, -1, 36,
-         {{207, 367, -1}, {389, 368, 21}, {462, 367, 1}, {456, 369, 1}, {459, 369, -1}, {462, 368, 1}}},
+         "FILE WITH EXTRA VALUES AT THE END OF THE PROFILE.",
+         466,
+         370,
+         329,
+         true,
+         -1,
+         36,
+         {{207, 367, -1},
+          {389, 368, 21},
+          {462, 367, 1},
+          {456, 369, 1},
+          {459, 369, -1},
+          {462, 368, 1}}},
         // GDAL 1 x 468, -1..2: x=0,y=10 -> 1; x=0,y=7 -> -1; x=0,y=4 -> 1.
-        {"usgsdem/usgsdem_with_spaces_after_byte_864.dem", "FILE WITH SPACES BETWEEN BYTE 864 AND 1024",
-         466, 370, 329, true, -1, 2, {{456, 369, 1}, {459, 369, -1}, {462, 369, 1}, {455, 369, 0}}},
+        {"usgsdem/usgsdem_with_spaces_after_byte_864.dem",
+         "FILE WITH SPACES BETWEEN BYTE 864 AND 1024",
+         466,
+         370,
+         329,
+         true,
+         -1,
+         2,
+         {{456, 369, 1}, {459, 369, -1}, {462, 369, 1}, {455, 369, 0}}},
         // GDAL 343 x 471, 1520..1826: x=171,y=235 -> 1601; corners void (-32767).
-        {"gdal-written/8821_usgsdem.dem", "                        8821_usgsdem.dem", 471, 343, 306, true,
-         1520, 1826, {{235, 171, 1601}, {0, 0, -32767}, {470, 342, -32767}}},
-        // GDAL 121 x 121, 75..460: x=120,y=120 -> 182; x=120,y=0 -> 247; x=0,y=0 -> 294; x=60,y=60 -> 75.
+        {"gdal-written/8821_usgsdem.dem",
+         "                        8821_usgsdem.dem",
+         471,
+         343,
+         306,
+         true,
+         1520,
+         1826,
+         {{235, 171, 1601}, {0, 0, -32767}, {470, 342, -32767}}},
+        // GDAL 121 x 121, 75..460: x=120,y=120 -> 182; x=120,y=0 -> 247; x=0,y=0 -> 294; x=60,y=60
+        // -> 75.
         {"gdal-written/n43_usgsdem.dem",
-         "                         n43_usgsdem.dem                                                      "
+         "                         n43_usgsdem.dem                                                 "
+         "     "
          "                -80 0 0.0000  43 0 0.0000",
-         121, 121, 385, true, 75, 460,
-         {{0, 0, 182}, {120, 0, 247}, {0, 120, 202}, {120, 120, 294}, {60, 60, 75}, {60, 120, 304}}},
+         121,
+         121,
+         385,
+         true,
+         75,
+         460,
+         {{0, 0, 182},
+          {120, 0, 247},
+          {0, 120, 202},
+          {120, 120, 294},
+          {60, 60, 75},
+          {60, 120, 304}}},
     };
     return samples;
 }
@@ -251,7 +328,8 @@ TEST(UsgsDemRealSamples, ReadWithGdalExtentsRangesAndCells) {
         EXPECT_EQ(r->ui.labels[Label::Columns], std::to_string(e.lastCol + 1));
         EXPECT_EQ(r->ui.labels[Label::ElevationRange], std::to_string(e.elevationRange));
         EXPECT_EQ(g.AllocatedRows(), std::max(e.lastRow, e.lastCol) + 1);
-        for (const Cell& c : e.cells) EXPECT_EQ(g.cell(c.row, c.col), c.value) << c.row << "," << c.col;
+        for (const Cell& c : e.cells)
+            EXPECT_EQ(g.cell(c.row, c.col), c.value) << c.row << "," << c.col;
         std::int32_t lo = 32767, hi = -32767;
         bool any = false;
         for (int row = 0; row < g.AllocatedRows(); ++row)
@@ -318,7 +396,7 @@ TEST(UsgsDemHeader, BlankFieldsThreeDigitExponentsAndRunTogetherResolutionByColu
     HeaderFields fields;
     fields.resolution = "3.00000D+0013.00000D+0011.00000D+000";
     std::string a = recordA(fields);
-    a.replace(162, 6, "      ");  // zone (columns 163-168) left blank
+    a.replace(162, 6, "      ");                     // zone (columns 163-168) left blank
     a.replace(168, 24, "  0.000000000000000D+000");  // first projection parameter, 3-digit exponent
     ScratchDir dir;
     test::writeFileBytes(dir / "b.dem", a + standardProfiles());
@@ -334,8 +412,9 @@ TEST(UsgsDemHeader, LowerCaseExponentsAndFractionalResolution) {
     fields.west = 0, fields.east = 10, fields.south = 0, fields.north = 10;
     fields.resolution = "7.500000e-017.500000e-011.000000e+00";
     fields.profileCount = 1;
-    std::string p = i6(1) + i6(1) + i6(3) + i6(1) + "  -0.000000000000000e+00   2.000000000000000e+00" +
-                    d24(0) + d24(1) + "   3.000000000000000e+00" + i6(7) + i6(8) + i6(9);
+    std::string p = i6(1) + i6(1) + i6(3) + i6(1) +
+                    "  -0.000000000000000e+00   2.000000000000000e+00" + d24(0) + d24(1) +
+                    "   3.000000000000000e+00" + i6(7) + i6(8) + i6(9);
     ScratchDir dir;
     test::writeFileBytes(dir / "f.dem", recordA(fields) + p);
     auto r = readDem(dir / "f.dem");
@@ -385,8 +464,9 @@ TEST(UsgsDemHeader, LineBrokenHeaderIsReadAsNumbersWithDExponentsInIntegerFields
     for (const std::string lineEnd : {std::string("\n"), std::string("\r\n")}) {
         SCOPED_TRACE(lineEnd.size());
         ScratchDir dir;
-        test::writeFileBytes(dir / "s.dem", streamRecordA(lineEnd, "0.300000D+020.300000D+020.100000D+01") +
-                                                standardProfiles());
+        test::writeFileBytes(
+            dir / "s.dem",
+            streamRecordA(lineEnd, "0.300000D+020.300000D+020.100000D+01") + standardProfiles());
         auto r = readDem(dir / "s.dem");
         ASSERT_EQ(r->result, 0);
         expectStandardGrid(r->ws.grid);
@@ -400,8 +480,7 @@ TEST(UsgsDemHeader, SkipOfRecordAStopsAtTheLineBreakAndTakesOneMoreCharacter) {
     // Were it left, it would be read as the profile's row number and shift
     // every field after it.
     ScratchDir dir;
-    test::writeFileBytes(dir / "k.dem",
-                         streamRecordA("\n", " 30 30 1") + "7" + standardProfiles());
+    test::writeFileBytes(dir / "k.dem", streamRecordA("\n", " 30 30 1") + "7" + standardProfiles());
     auto r = readDem(dir / "k.dem");
     ASSERT_EQ(r->result, 0);
     expectStandardGrid(r->ws.grid);
@@ -410,8 +489,8 @@ TEST(UsgsDemHeader, SkipOfRecordAStopsAtTheLineBreakAndTakesOneMoreCharacter) {
 TEST(UsgsDemHeader, UnusableResolutionIsRefusedAndTheGridKept) {
     ScratchDir dir;
     test::writeFileBytes(dir / "good.dem", standardDem());
-    for (const std::string res : {e12(0) + e12(30) + e12(1), e12(30) + "-3.00000E+01" + e12(1),
-                                  std::string(36, ' ')}) {
+    for (const std::string res :
+         {e12(0) + e12(30) + e12(1), e12(30) + "-3.00000E+01" + e12(1), std::string(36, ' ')}) {
         SCOPED_TRACE(res);
         auto r = readDem(dir / "good.dem");
         ASSERT_EQ(r->result, 0);
@@ -436,9 +515,11 @@ TEST(UsgsDemHeader, ExtentsBeyondTheCellLimitAreRefusedAndTheGridKept) {
     wide.east = 1000 + 30.0 * 20000;
     HeaderFields manyProfiles;
     manyProfiles.profileCount = 999999;
-    std::string longFirstProfile = recordA(HeaderFields{}) + "     1     1 2000000000     1" + d24(1000) + d24(2000);
+    std::string longFirstProfile =
+        recordA(HeaderFields{}) + "     1     1 2000000000     1" + d24(1000) + d24(2000);
     for (const std::string& bytes :
-         {recordA(wide) + standardProfiles(), recordA(manyProfiles) + standardProfiles(), longFirstProfile}) {
+         {recordA(wide) + standardProfiles(), recordA(manyProfiles) + standardProfiles(),
+          longFirstProfile}) {
         auto r = readDem(dir / "good.dem");
         test::writeFileBytes(dir / "huge.dem", bytes);
         EXPECT_EQ(readInto(r->ws, dir / "huge.dem"), -1);
@@ -449,7 +530,8 @@ TEST(UsgsDemHeader, ExtentsBeyondTheCellLimitAreRefusedAndTheGridKept) {
 }
 
 TEST(UsgsDemHeader, EmptyAndForeignFilesEndInAMessage) {
-    for (const std::string bytes : {std::string(), std::string("hello\n"), std::string(3000, '\0')}) {
+    for (const std::string bytes :
+         {std::string(), std::string("hello\n"), std::string(3000, '\0')}) {
         RecordingUserInterface ui;
         Workspace ws(ui);
         ws.settings.DEMFile = "foreign.dem";
@@ -464,10 +546,12 @@ TEST(UsgsDemHeader, EmptyAndForeignFilesEndInAMessage) {
 
 TEST(UsgsDemProfiles, ProfilesAreColumnsByTheirPlaceInTheFile) {
     // Numbered from 0, or with row and column swapped: the place decides.
-    std::string body = profile(0, 1000, 2000, standardColumn(1)) + profile(0, 1030, 2000, standardColumn(2)) +
+    std::string body = profile(0, 1000, 2000, standardColumn(1)) +
+                       profile(0, 1030, 2000, standardColumn(2)) +
                        profile(0, 1060, 2000, standardColumn(3));
     std::string swapped = standardProfiles();
-    for (std::size_t block = 0; block < 3; ++block) swapped.replace(block * 1024, 12, i6(static_cast<int>(block) + 1) + i6(1));
+    for (std::size_t block = 0; block < 3; ++block)
+        swapped.replace(block * 1024, 12, i6(static_cast<int>(block) + 1) + i6(1));
     for (const std::string& profiles : {body, swapped}) {
         ScratchDir dir;
         test::writeFileBytes(dir / "p.dem", recordA(HeaderFields{}) + profiles);
@@ -520,8 +604,8 @@ TEST(UsgsDemProfiles, PointsBeyondTheGridAreDroppedAndTheNextProfileStillFound) 
 TEST(UsgsDemProfiles, RunTogetherFieldsAreSplitAtASignAfterADigit) {
     std::string p1 = i6(1) + i6(1) + i6(4) + i6(1) + d24(1000) + d24(2000) + d24(0) + d24(-32767) +
                      "  1.555000000000000D+03-32767-32767   100  +200";
-    std::string p2 = i6(1) + i6(2) + i6(4) + i6(1) + "   1.03e+03   2.0E+03   0.0   1.0e+00   2.0d+00" +
-                     "-12-13+14    15";
+    std::string p2 = i6(1) + i6(2) + i6(4) + i6(1) +
+                     "   1.03e+03   2.0E+03   0.0   1.0e+00   2.0d+00" + "-12-13+14    15";
     ScratchDir dir;
     HeaderFields fields;
     fields.profileCount = 2;
@@ -535,22 +619,25 @@ TEST(UsgsDemProfiles, RunTogetherFieldsAreSplitAtASignAfterADigit) {
 TEST(UsgsDemProfiles, AbsurdElevationsAreClampedSoTheirRangeFits) {
     std::string p = profileHeader(1, 2, 4, 1030, 2000) + " -99999999999 99999999999 -5.0E+20 7";
     ScratchDir dir;
-    test::writeFileBytes(dir / "h.dem", recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
-                                            padToBlock(p) + profile(3, 1060, 2000, standardColumn(3)));
+    test::writeFileBytes(dir / "h.dem",
+                         recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
+                             padToBlock(p) + profile(3, 1060, 2000, standardColumn(3)));
     auto r = readDem(dir / "h.dem");
     ASSERT_EQ(r->result, 0);
     const ElevationGrid& g = r->ws.grid;
-    EXPECT_EQ(column(g, 1, 4), (std::vector<std::int32_t>{-(1 << 30), (1 << 30) - 1, -(1 << 30), 7}));
+    EXPECT_EQ(column(g, 1, 4),
+              (std::vector<std::int32_t>{-(1 << 30), (1 << 30) - 1, -(1 << 30), 7}));
     EXPECT_EQ(g.SelectionMin, -(1 << 30));
     EXPECT_EQ(g.SelectionMax, (1 << 30) - 1);
     EXPECT_EQ(g.SelectionRange, std::numeric_limits<std::int32_t>::max());
 }
 
 TEST(UsgsDemProfiles, LineBreaksBetweenElevationsGiveNoStrayValues) {
-    std::string p = i6(1) + i6(1) + i6(4) + i6(1) + "\r\n" + d24(1000) + d24(2000) + "\r\n" + d24(0) +
-                    d24(100) + d24(400) + "\r\n";
+    std::string p = i6(1) + i6(1) + i6(4) + i6(1) + "\r\n" + d24(1000) + d24(2000) + "\r\n" +
+                    d24(0) + d24(100) + d24(400) + "\r\n";
     for (int v : standardColumn(1)) p += i6(v) + "\r\n";
-    p += "\t" + profile(2, 1030, 2000, standardColumn(2)) + "\n\n" + profile(3, 1060, 2000, standardColumn(3));
+    p += "\t" + profile(2, 1030, 2000, standardColumn(2)) + "\n\n" +
+         profile(3, 1060, 2000, standardColumn(3));
     ScratchDir dir;
     test::writeFileBytes(dir / "l.dem", recordA(HeaderFields{}) + p);
     auto r = readDem(dir / "l.dem");
@@ -559,8 +646,8 @@ TEST(UsgsDemProfiles, LineBreaksBetweenElevationsGiveNoStrayValues) {
 }
 
 TEST(UsgsDemProfiles, IntegerFieldsWrittenAsRealsGiveTheirTruncatedValue) {
-    std::string p = i6(1) + i6(1) + " 0.400000D+01" + " 1.0E+00" + d24(1000) + d24(2000) + d24(0) + d24(100) +
-                    d24(400) + " 1.005D+02  1.019E+02 102 103";
+    std::string p = i6(1) + i6(1) + " 0.400000D+01" + " 1.0E+00" + d24(1000) + d24(2000) + d24(0) +
+                    d24(100) + d24(400) + " 1.005D+02  1.019E+02 102 103";
     ScratchDir dir;
     test::writeFileBytes(dir / "r.dem", recordA(HeaderFields{}) + padToBlock(p) +
                                             profile(2, 1030, 2000, standardColumn(2)) +
@@ -664,7 +751,8 @@ TEST(UsgsDemLog, AllocationFailureShowsTheMessageAndLogsFailed) {
     };
     EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
     const std::string log = test::readFileBytes(logPath);
-    EXPECT_NE(log.find("Allocating memory to store 256000000 DEM data points...failed\n"), std::string::npos)
+    EXPECT_NE(log.find("Allocating memory to store 256000000 DEM data points...failed\n"),
+              std::string::npos)
         << log;
 #endif
 }
@@ -699,9 +787,9 @@ TEST(UsgsDemDamagedFiles, EveryPrefixEndsInAMessageOrANormalRead) {
         const std::size_t dense = std::min<std::size_t>(bytes.size(), largeGrid ? 900 : 3100);
         const std::size_t header = std::min<std::size_t>(bytes.size(), 1300);
         const std::size_t stride = std::max<std::size_t>(1, bytes.size() / (largeGrid ? 100 : 300));
-        for (std::size_t n = 0; n <= bytes.size();
-             n += n < dense ? 1 : n < header ? 11 : stride)
-            expectCleanEnd(bytes.substr(0, n), std::string(e.file) + " prefix " + std::to_string(n));
+        for (std::size_t n = 0; n <= bytes.size(); n += n < dense ? 1 : n < header ? 11 : stride)
+            expectCleanEnd(bytes.substr(0, n),
+                           std::string(e.file) + " prefix " + std::to_string(n));
         expectCleanEnd(bytes.substr(0, bytes.size() - 1), std::string(e.file) + " last byte cut");
     }
 }
@@ -737,17 +825,22 @@ TEST(UsgsDemDamagedFiles, RandomTruncatedAndBitFlippedSamplesEndCleanly) {
             const int kind = variant % 4;
             if (kind == 0) {  // bit flips anywhere
                 const int flips = 1 + static_cast<int>(random() % 8);
-                for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] ^= static_cast<char>(1 << (random() % 8));
+                for (int i = 0; i < flips; ++i)
+                    bytes[random() % bytes.size()] ^= static_cast<char>(1 << (random() % 8));
             } else if (kind == 1) {  // bit flips in record A
                 const int flips = 1 + static_cast<int>(random() % 4);
-                for (int i = 0; i < flips; ++i) bytes[random() % 1024] ^= static_cast<char>(1 << (random() % 8));
+                for (int i = 0; i < flips; ++i)
+                    bytes[random() % 1024] ^= static_cast<char>(1 << (random() % 8));
             } else if (kind == 2) {  // truncated, then a byte replaced
                 bytes.resize(random() % (bytes.size() + 1));
-                if (!bytes.empty()) bytes[random() % bytes.size()] = static_cast<char>(random() % 256);
+                if (!bytes.empty())
+                    bytes[random() % bytes.size()] = static_cast<char>(random() % 256);
             } else {  // a run of random bytes
                 const std::size_t start = random() % bytes.size();
-                const std::size_t length = std::min<std::size_t>(1 + random() % 200, bytes.size() - start);
-                for (std::size_t i = 0; i < length; ++i) bytes[start + i] = static_cast<char>(random() % 256);
+                const std::size_t length =
+                    std::min<std::size_t>(1 + random() % 200, bytes.size() - start);
+                for (std::size_t i = 0; i < length; ++i)
+                    bytes[start + i] = static_cast<char>(random() % 256);
             }
             expectCleanEnd(bytes, file + " variant " + std::to_string(variant));
         }
