@@ -9,6 +9,7 @@
 #include "import/leveller_reader.h"
 #include "import/sdts_reader.h"
 #include "import/terragen_reader.h"
+#include "import/usgs_dem_reader.h"
 #include "import/oct_reader.h"
 #include "import/vistapro_reader.h"
 #include "import/propdump_reader.h"
@@ -39,6 +40,7 @@ const ReaderTable& installedReaders() {
         t.oct = &ReadOct;
         t.vistaPro = &ReadVistaAscii;
         t.elevdump = &ReadElevdump;
+        t.usgsDem = &ReadUsgsDem;
         t.propdumpReadBack = &ReadPropdumpBack;
         return t;
     }();
