@@ -6,6 +6,7 @@
 #include "import/elevation_grid.h"
 #include "pipeline/conversion_settings.h"
 #include "pipeline/user_interface.h"
+#include "rwx/texture_zones.h"
 
 namespace gorvale {
 
@@ -15,6 +16,7 @@ struct Workspace {
 
     ConversionSettings settings;
     ElevationGrid grid;
+    ZoneTable zones;  // texture zones in numeric form; the grid's flattening while a row is flat
     UserInterface* ui;
     bool SettingsModified = false;
     bool gridLoaded = false;  // a reader succeeded since start

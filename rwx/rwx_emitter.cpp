@@ -1,0 +1,356 @@
+#include "rwx/rwx_emitter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "pipeline/conversion_settings.h"
+
+namespace gorvale {
+namespace {
+
+constexpr std::string_view kFileComment = "#gorvale by gorvale-terrain@users.noreply.example";
+constexpr std::uint64_t kFiveDecimals = 100000;
+
+// Values from 2^46 upwards are whole numbers too large for the fixed-point
+// path below; they are rare enough to go through the C library.
+char* formatLargeWholeNumber(float value, char* out) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%0.5f", static_cast<double>(value));
+    const char* p = text;
+    if (*p == '-') *out++ = *p++;
+    while (*p >= '0' && *p <= '9') *out++ = *p++;
+    return out;
+}
+
+// The five decimals without their trailing zeros, after the point.
+char* putFraction(std::uint32_t fraction, char* out) {
+    char digits[5];
+    for (int k = 4; k >= 0; --k) {
+        digits[k] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+    }
+    int last = 4;
+    while (digits[last] == '0') --last;  // fraction is not zero, so a digit remains
+    *out++ = '.';
+    std::memcpy(out, digits, static_cast<std::size_t>(last + 1));
+    return out + last + 1;
+}
+
+}  // namespace
+
+// The rule prints with "%0.5f" and reads the text back; that text is the
+// value rounded to five decimals (ties to even on the exact binary value, as
+// the C library does). The rounding is done here in integers on the exact
+// value of the float, which gives the same digits without any locale or
+// allocation.
+char* formatRwxNumber(float value, char* out) {
+    *out++ = ' ';
+    if (value == 0.0f || !std::isfinite(value)) {
+        *out++ = '0';
+        return out;
+    }
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const bool negative = (bits >> 31) != 0;
+    const int biased = static_cast<int>((bits >> 23) & 0xffu);
+    std::uint64_t mantissa = bits & 0x7fffffu;
+    int exponent;
+    if (biased == 0) {
+        exponent = -149;  // subnormal
+    } else {
+        mantissa |= 0x800000u;
+        exponent = biased - 150;
+    }
+    // |value| = mantissa * 2^exponent; scaled = |value| * 10^5 rounded.
+    std::uint64_t scaled;
+    const std::uint64_t product = mantissa * kFiveDecimals;  // < 2^41
+    if (exponent >= 0) {
+        if (exponent > 22) {
+            return formatLargeWholeNumber(value, out);
+        }
+        scaled = product << exponent;
+    } else {
+        const int shift = -exponent;
+        if (shift >= 42) {
+            scaled = 0;  // below half a unit of the last decimal
+        } else {
+            scaled = product >> shift;
+            const std::uint64_t rest = product & ((std::uint64_t{1} << shift) - 1);
+            const std::uint64_t half = std::uint64_t{1} << (shift - 1);
+            if (rest > half || (rest == half && (scaled & 1u))) ++scaled;
+        }
+    }
+    if (scaled == 0) {
+        *out++ = '0';
+        return out;
+    }
+    if (negative) *out++ = '-';
+    const std::uint64_t whole = scaled / kFiveDecimals;
+    const auto fraction = static_cast<std::uint32_t>(scaled % kFiveDecimals);
+    if (whole != 0) {
+        out = std::to_chars(out, out + 24, whole).ptr;
+    }
+    if (fraction != 0) out = putFraction(fraction, out);
+    return out;
+}
+
+std::string rwxNumberText(float value) {
+    char buffer[kRwxNumberMaxChars];
+    char* end = formatRwxNumber(value, buffer);
+    return std::string(buffer, end);
+}
+
+void RwxText::putLines(std::string_view text) {
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) {
+            data_.append(text.substr(start));
+            return;
+        }
+        data_.append(text.substr(start, nl - start));
+        data_.append(kRwxLineEnd);
+        start = nl + 1;
+    }
+}
+
+void RwxText::putInt(long long value) {
+    char buffer[24];
+    char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
+    data_.append(buffer, end);
+}
+
+void RwxText::putNumber(float value) {
+    char buffer[kRwxNumberMaxChars];
+    char* end = formatRwxNumber(value, buffer);
+    data_.append(buffer, end);
+}
+
+bool RwxText::writeTo(std::FILE* stream) const {
+    if (!stream) return false;
+    if (!data_.empty() && std::fwrite(data_.data(), 1, data_.size(), stream) != data_.size()) {
+        return false;
+    }
+    return std::ferror(stream) == 0;
+}
+
+bool WriteRwxNumber(float value, std::FILE* stream) {
+    char buffer[kRwxNumberMaxChars];
+    char* end = formatRwxNumber(value, buffer);
+    const auto length = static_cast<std::size_t>(end - buffer);
+    return std::fwrite(buffer, 1, length, stream) == length;
+}
+
+void writeFileComment(RwxText& out) {
+    out.put(kFileComment);
+    out.lineEnd();
+}
+
+void writeClumpBegin(RwxText& out) {
+    out.put("ClumpBegin");
+    out.lineEnd();
+}
+
+void writeNamedClumpBegin(RwxText& out, std::string_view modelName) {
+    out.put("# ");
+    out.put(modelName);
+    out.lineEnd();
+    writeClumpBegin(out);
+}
+
+void writeTranslateBegin(RwxText& out, float x, float z) {
+    out.put("TransformBegin");
+    out.lineEnd();
+    out.put("Translate ");
+    out.putNumber(x);
+    out.putNumber(0.0f);
+    out.putNumber(z);
+    out.lineEnd();
+}
+
+void writeVertexStart(RwxText& out, float x, float y, float z, float u, float v) {
+    out.put("Vertex");
+    out.putNumber(x);
+    out.putNumber(y);
+    out.putNumber(z);
+    out.put(" uv");
+    out.putNumber(u);
+    out.putNumber(v);
+}
+
+void writeSurface(RwxText& out, float ambient, float diffuse, float specular) {
+    out.put("Surface");
+    out.putNumber(ambient);
+    out.putNumber(diffuse);
+    out.putNumber(specular);
+    out.lineEnd();
+}
+
+void writeNeutralColour(RwxText& out) {
+    out.put("Color .7 .7 .7");
+    out.lineEnd();
+}
+
+void writeLightSampling(RwxText& out, int lightSampling) {
+    out.put(lightSampling == 1 ? "Lightsampling facet" : "Lightsampling vertex");
+    out.lineEnd();
+}
+
+void writeTextureModes(RwxText& out, std::string_view modesText) {
+    out.put("TextureModes ");
+    out.put(modesText);
+    out.lineEnd();
+}
+
+void writeMaterialDouble(RwxText& out) {
+    out.put("Materialmodes double");
+    out.lineEnd();
+}
+
+void writeElevationColour(RwxText& out, float grey) {
+    out.put("Color");
+    out.putNumber(grey);
+    out.putNumber(grey);
+    out.putNumber(grey);
+    out.lineEnd();
+}
+
+void writeTransformEnd(RwxText& out) {
+    out.put("TransformEnd");
+    out.lineEnd();
+}
+
+void writeClumpEnd(RwxText& out) {
+    out.put("ClumpEnd");
+    out.lineEnd();
+}
+
+void writeModelEnd(RwxText& out) {
+    out.lineEnd();
+    out.put("ClumpEnd");
+    out.lineEnd();
+    out.put("ModelEnd");
+    out.lineEnd();
+}
+
+std::string textureModesText(const ConversionSettings& settings) {
+    std::string modes;
+    if (settings.TextureModesForeShorten) modes += " foreshorten";
+    if (settings.TextureModesLit) modes += " lit";
+    if (settings.TextureModesFilter) modes += " filter";
+    if (modes.empty()) modes = " null";
+    return modes;
+}
+
+std::string textureStatement(std::string_view name) {
+    std::string s;
+    s.reserve(name.size() + 9);
+    s += "Texture ";
+    s += name;
+    s += '\n';
+    return s;
+}
+
+void TextureGroupList::BeginGroupList() {
+    for (std::size_t k = 0; k < groupCount_; ++k) groups_[k].polygons.clear();
+    if (groups_.empty()) groups_.emplace_back();
+    groups_[0].statement.assign(kStartGroupStatement);
+    groups_[0].polygons.clear();
+    groupCount_ = 1;
+    current_ = 0;
+}
+
+void TextureGroupList::SelectTextureGroup(std::string_view statement) {
+    if (groupCount_ == 0) BeginGroupList();
+    // Walk from the last group towards the first: the list is in descending
+    // order, so the walk stops at the first statement not below the new one.
+    std::size_t insertAt = 0;
+    for (std::size_t k = groupCount_; k-- > 0;) {
+        const int order = std::string_view(groups_[k].statement).compare(statement);
+        if (order == 0) {
+            current_ = k;
+            return;
+        }
+        if (order > 0) {
+            insertAt = k + 1;
+            break;
+        }
+    }
+    // Reuse a spare entry's storage when there is one.
+    if (groupCount_ == groups_.size()) groups_.emplace_back();
+    Group& spare = groups_[groupCount_];
+    spare.statement.assign(statement);
+    spare.polygons.clear();
+    std::rotate(groups_.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_),
+                groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_ + 1));
+    ++groupCount_;
+    current_ = insertAt;
+}
+
+void TextureGroupList::add(const Polygon& p) {
+    if (groupCount_ == 0) BeginGroupList();
+    groups_[current_].polygons.push_back(p);
+}
+
+void TextureGroupList::AddQuad(int a, int b, int c, int d, bool front) {
+    add(Polygon{{a, b, c, d}, tag, 4, tagActive, front});
+}
+
+void TextureGroupList::AddTriangle(int a, int b, int c, bool front) {
+    add(Polygon{{a, b, c, 0}, tag, 3, tagActive, front});
+}
+
+namespace {
+
+void writePolygon(RwxText& out, const std::int32_t* vertex, int corners, bool tagged, int tag) {
+    if (corners == 4) {
+        out.put(tagged ? "Quadext" : "Quad");
+    } else {
+        out.put(tagged ? "Triangleext" : "Triangle");
+    }
+    for (int k = 0; k < corners; ++k) {
+        out.put(' ');
+        out.putInt(vertex[k]);
+    }
+    if (tagged) {
+        out.put(" Tag ");
+        out.putInt(tag);
+    }
+    out.lineEnd();
+}
+
+}  // namespace
+
+void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) const {
+    const std::size_t count = g.polygons.size();
+    bool statementWritten = false;
+    // The group's first polygon, then the rest newest first.
+    for (std::size_t step = 0; step < count; ++step) {
+        const Polygon& p = g.polygons[step == 0 ? 0 : count - step];
+        if (p.front != front) continue;
+        if (!statementWritten) {
+            if (g.statement == kStartGroupStatement) {
+                out.put("Texture null");
+                out.lineEnd();
+            } else {
+                out.putLines(g.statement);
+            }
+            statementWritten = true;
+        }
+        writePolygon(out, p.vertex, p.corners, p.tagged, p.tag);
+    }
+}
+
+void TextureGroupList::WriteGroups(RwxText& out) {
+    for (bool front : {true, false}) {
+        for (std::size_t k = groupCount_; k-- > 0;) writeGroupPass(out, groups_[k], front);
+    }
+    for (std::size_t k = 0; k < groupCount_; ++k) groups_[k].polygons.clear();
+    groupCount_ = 0;
+    current_ = 0;
+}
+
+}  // namespace gorvale
