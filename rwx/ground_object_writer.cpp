@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <limits>
 #include <thread>
 
@@ -338,7 +339,8 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
         const bool closed = std::fclose(file.release()) == 0;
         if (!written || !closed) {
             // Never leave a half-written model behind.
-            std::remove(target.c_str());
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(target, ec)) std::filesystem::remove(target, ec);
             return failWrite(target);
         }
     }
@@ -367,7 +369,8 @@ int GroundObjectWriter::BeginSingleModel(const std::string& demName) {
     writeMaterialBlock();
     if (!text_.writeTo(singleModel_.get())) {
         singleModel_.reset();
-        std::remove(singleModelPath_.c_str());
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(singleModelPath_, ec)) std::filesystem::remove(singleModelPath_, ec);
         return failWrite(singleModelPath_);
     }
     return 0;
