@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <thread>
@@ -24,13 +25,27 @@ constexpr const char* kLogOk = "OK";
 constexpr std::string_view kLogLineEnd = "\r\n";
 constexpr auto kRelaxPause = std::chrono::milliseconds(30);
 
-// One number of the rule, kept as text for reuse along a row or column.
-struct NumberText {
-    char text[kRwxNumberMaxChars];
+// A piece of a vertex line that repeats along a row or column of the grid,
+// padded so that it is copied with one fixed-size copy.
+struct LinePiece {
+    static constexpr std::size_t kWidth = 64;
+    char text[kWidth] = {};
     std::size_t length = 0;
-    void set(float value) { length = static_cast<std::size_t>(formatRwxNumber(value, text) - text); }
-    std::string_view view() const { return {text, length}; }
+    void start(std::string_view fixed) {
+        std::memcpy(text, fixed.data(), fixed.size());
+        length = fixed.size();
+    }
+    void number(float value) {
+        length = static_cast<std::size_t>(formatRwxNumber(value, text + length) - text);
+    }
+    void append(std::string_view fixed) {
+        std::memcpy(text + length, fixed.data(), fixed.size());
+        length += fixed.size();
+    }
+    void putTo(RwxText& out) const { out.putFixed<kWidth>(text, length); }
 };
+static_assert(6 + kRwxNumberMaxChars <= LinePiece::kWidth);
+static_assert(kRwxNumberMaxChars + 3 <= LinePiece::kWidth);
 
 }  // namespace
 
@@ -40,10 +55,10 @@ struct GroundObjectWriter::Geometry {
     int n = 1;
     std::int32_t base = 0;
     float verticalScale = 1.0f;
-    NumberText x[kMaxCellsPerSide + 1];
-    NumberText z[kMaxCellsPerSide + 1];
-    NumberText u[kMaxCellsPerSide + 1];
-    NumberText v[kMaxCellsPerSide + 1];
+    LinePiece head[kMaxCellsPerSide + 1];  // "Vertex" x, by i
+    LinePiece z[kMaxCellsPerSide + 1];     // z " uv", by j
+    LinePiece u[kMaxCellsPerSide + 1];     // u, by i
+    LinePiece v[kMaxCellsPerSide + 1];     // v, by j
     std::string prelight;  // " #!prelight R G B", empty without prelight
 };
 
@@ -101,16 +116,18 @@ int GroundObjectWriter::failWrite(const std::string& target) {
 
 std::int32_t GroundObjectWriter::flattenAndScan(int n, int& differing) {
     const ZoneTable& zones = ws_.zones;
+    const bool flattening = zones.anyFlattening();
     std::int32_t smallest = std::numeric_limits<std::int32_t>::max();
     differing = 0;
     // E(n, 0) is the first value visited, so it is flattened before it is
     // compared with the others.
-    tile_.E(n, 0) = zones.FlattenByZones(tile_.E(n, 0));
+    if (flattening) tile_.E(n, 0) = zones.FlattenByZones(tile_.E(n, 0));
     const std::int32_t reference = tile_.E(n, 0);
     for (int i = n; i >= 0; --i) {
         for (int j = 0; j <= n; ++j) {
-            const std::int32_t e = zones.FlattenByZones(tile_.E(i, j));
-            tile_.E(i, j) = e;
+            std::int32_t& cell = tile_.E(i, j);
+            if (flattening) cell = zones.FlattenByZones(cell);
+            const std::int32_t e = cell;
             if (e != reference) ++differing;
             smallest = std::min(smallest, e);
         }
@@ -123,13 +140,18 @@ void GroundObjectWriter::writeVertex(const Geometry& g, int i, int j, bool gridC
     const auto y = static_cast<float>(static_cast<long double>(0.1) *
                                       (static_cast<std::int64_t>(e) - g.base) * g.verticalScale);
     if (y > static_cast<float>(MaxVertexHeight)) MaxVertexHeight = static_cast<int>(y);
-    text_.put("Vertex");
-    text_.put(g.x[i].view());
-    text_.putNumber(y);
-    text_.put(g.z[j].view());
-    text_.put(" uv");
-    text_.put(g.u[i].view());
-    text_.put(g.v[j].view());
+    constexpr std::size_t kRoom = 4 * LinePiece::kWidth + kRwxNumberMaxChars;
+    char* p = text_.rawBegin(kRoom);
+    const LinePiece* pieces[] = {&g.head[i], nullptr, &g.z[j], &g.u[i], &g.v[j]};
+    for (const LinePiece* piece : pieces) {
+        if (!piece) {
+            p = formatRwxNumber(y, p);
+            continue;
+        }
+        std::memcpy(p, piece->text, LinePiece::kWidth);
+        p += piece->length;
+    }
+    text_.rawEnd(p);
     if (!g.prelight.empty()) {
         text_.put(g.prelight);
         if (gridComment) {
@@ -258,11 +280,13 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
         const auto cz = static_cast<float>(centringStep * (half - k + shiftZ) - 0.1);
         const long double localX = static_cast<long double>(-objectSize) * cx * 5 / n;
         const long double localZ = static_cast<long double>(-objectSize) * cz * 5 / n;
-        g.x[k].set(static_cast<float>(s.UseTranslate ? localX : offsetX * objectSize + localX));
-        g.z[k].set(static_cast<float>(s.UseTranslate ? localZ : offsetZ * objectSize + localZ));
+        g.head[k].start("Vertex");
+        g.head[k].number(static_cast<float>(s.UseTranslate ? localX : offsetX * objectSize + localX));
+        g.z[k].number(static_cast<float>(s.UseTranslate ? localZ : offsetZ * objectSize + localZ));
+        g.z[k].append(" uv");
         const auto uv = static_cast<float>(static_cast<long double>(n - k) / n * uvScale);
-        g.u[k].set(uv);
-        g.v[k].set(uv);
+        g.u[k].number(uv);
+        g.v[k].number(uv);
     }
     if (s.UsePrelight) {
         g.prelight = " #!prelight " + s.PrelightR + " " + s.PrelightG + " " + s.PrelightB;

@@ -24,18 +24,45 @@ char* formatLargeWholeNumber(float value, char* out) {
     return out;
 }
 
+// "00" .. "99", for writing two digits at a time.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 // The five decimals without their trailing zeros, after the point.
 char* putFraction(std::uint32_t fraction, char* out) {
-    char digits[5];
-    for (int k = 4; k >= 0; --k) {
-        digits[k] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-    }
+    char digits[6];
+    digits[0] = static_cast<char>('0' + fraction / 10000);
+    const std::uint32_t rest = fraction % 10000;
+    std::memcpy(digits + 1, kDigitPairs + 2 * (rest / 100), 2);
+    std::memcpy(digits + 3, kDigitPairs + 2 * (rest % 100), 2);
     int last = 4;
     while (digits[last] == '0') --last;  // fraction is not zero, so a digit remains
     *out++ = '.';
-    std::memcpy(out, digits, static_cast<std::size_t>(last + 1));
+    std::memcpy(out, digits, 5);  // the caller's room covers all five
     return out + last + 1;
+}
+
+// Whole numbers below 10^8 by digit pairs; larger ones by the library.
+char* putWhole(std::uint64_t value, char* out) {
+    if (value >= 100000000u) return std::to_chars(out, out + 24, value).ptr;
+    char digits[8];
+    auto v = static_cast<std::uint32_t>(value);
+    int start = 8;
+    while (v >= 100) {
+        start -= 2;
+        std::memcpy(digits + start, kDigitPairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (v >= 10) {
+        start -= 2;
+        std::memcpy(digits + start, kDigitPairs + 2 * v, 2);
+    } else {
+        digits[--start] = static_cast<char>('0' + v);
+    }
+    std::memcpy(out, digits + start, static_cast<std::size_t>(8 - start));
+    return out + (8 - start);
 }
 
 }  // namespace
@@ -89,9 +116,7 @@ char* formatRwxNumber(float value, char* out) {
     if (negative) *out++ = '-';
     const std::uint64_t whole = scaled / kFiveDecimals;
     const auto fraction = static_cast<std::uint32_t>(scaled % kFiveDecimals);
-    if (whole != 0) {
-        out = std::to_chars(out, out + 24, whole).ptr;
-    }
+    if (whole != 0) out = putWhole(whole, out);
     if (fraction != 0) out = putFraction(fraction, out);
     return out;
 }
@@ -107,32 +132,18 @@ void RwxText::putLines(std::string_view text) {
     while (true) {
         const std::size_t nl = text.find('\n', start);
         if (nl == std::string_view::npos) {
-            data_.append(text.substr(start));
+            put(text.substr(start));
             return;
         }
-        data_.append(text.substr(start, nl - start));
-        data_.append(kRwxLineEnd);
+        put(text.substr(start, nl - start));
+        lineEnd();
         start = nl + 1;
     }
 }
 
-void RwxText::putInt(long long value) {
-    char buffer[24];
-    char* end = std::to_chars(buffer, buffer + sizeof buffer, value).ptr;
-    data_.append(buffer, end);
-}
-
-void RwxText::putNumber(float value) {
-    char buffer[kRwxNumberMaxChars];
-    char* end = formatRwxNumber(value, buffer);
-    data_.append(buffer, end);
-}
-
 bool RwxText::writeTo(std::FILE* stream) const {
     if (!stream) return false;
-    if (!data_.empty() && std::fwrite(data_.data(), 1, data_.size(), stream) != data_.size()) {
-        return false;
-    }
+    if (size_ != 0 && std::fwrite(buffer_.data(), 1, size_, stream) != size_) return false;
     return std::ferror(stream) == 0;
 }
 
@@ -254,10 +265,14 @@ std::string textureStatement(std::string_view name) {
 }
 
 void TextureGroupList::BeginGroupList() {
-    for (std::size_t k = 0; k < groupCount_; ++k) groups_[k].polygons.clear();
+    for (std::size_t k = 0; k < groupCount_; ++k) {
+        groups_[k].polygons.clear();
+        groups_[k].bottomFaces = 0;
+    }
     if (groups_.empty()) groups_.emplace_back();
     groups_[0].statement.assign(kStartGroupStatement);
     groups_[0].polygons.clear();
+    groups_[0].bottomFaces = 0;
     groupCount_ = 1;
     current_ = 0;
 }
@@ -283,6 +298,7 @@ void TextureGroupList::SelectTextureGroup(std::string_view statement) {
     Group& spare = groups_[groupCount_];
     spare.statement.assign(statement);
     spare.polygons.clear();
+    spare.bottomFaces = 0;
     std::rotate(groups_.begin() + static_cast<std::ptrdiff_t>(insertAt),
                 groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_),
                 groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_ + 1));
@@ -292,7 +308,9 @@ void TextureGroupList::SelectTextureGroup(std::string_view statement) {
 
 void TextureGroupList::add(const Polygon& p) {
     if (groupCount_ == 0) BeginGroupList();
-    groups_[current_].polygons.push_back(p);
+    Group& g = groups_[current_];
+    g.polygons.push_back(p);
+    if (!p.front) ++g.bottomFaces;
 }
 
 void TextureGroupList::AddQuad(int a, int b, int c, int d, bool front) {
@@ -305,27 +323,73 @@ void TextureGroupList::AddTriangle(int a, int b, int c, bool front) {
 
 namespace {
 
-void writePolygon(RwxText& out, const std::int32_t* vertex, int corners, bool tagged, int tag) {
-    if (corners == 4) {
-        out.put(tagged ? "Quadext" : "Quad");
-    } else {
-        out.put(tagged ? "Triangleext" : "Triangle");
+// " N" for every vertex number an object can have, padded for fixed copies.
+struct VertexNumberText {
+    char text[8];
+    std::uint8_t length;
+};
+constexpr int kVertexNumberTableSize = 64 * 64 + 1;
+
+const VertexNumberText* vertexNumberTable() {
+    static const std::vector<VertexNumberText> table = [] {
+        std::vector<VertexNumberText> t(kVertexNumberTableSize);
+        for (int v = 0; v < kVertexNumberTableSize; ++v) {
+            VertexNumberText& e = t[v];
+            std::memset(e.text, 0, sizeof e.text);
+            e.text[0] = ' ';
+            e.length = static_cast<std::uint8_t>(std::to_chars(e.text + 1, e.text + 8, v).ptr - e.text);
+        }
+        return t;
+    }();
+    return table.data();
+}
+
+struct Keyword {
+    char text[16];
+    std::size_t length;
+};
+constexpr Keyword kQuad{"Quad", 4};
+constexpr Keyword kQuadExt{"Quadext", 7};
+constexpr Keyword kTriangle{"Triangle", 8};
+constexpr Keyword kTriangleExt{"Triangleext", 11};
+
+// Longest polygon line: keyword, four numbers of up to 11 characters with
+// their spaces, the tag and the line end.
+constexpr std::size_t kPolygonLineRoom = 128;
+
+char* putVertexNumber(const VertexNumberText* numbers, std::int32_t v, char* p) {
+    if (v >= 0 && v < kVertexNumberTableSize) {
+        std::memcpy(p, numbers[v].text, sizeof numbers[v].text);
+        return p + numbers[v].length;
     }
-    for (int k = 0; k < corners; ++k) {
-        out.put(' ');
-        out.putInt(vertex[k]);
-    }
+    *p++ = ' ';
+    return std::to_chars(p, p + 12, v).ptr;
+}
+
+void writePolygon(RwxText& out, const VertexNumberText* numbers, const std::int32_t* vertex,
+                  int corners, bool tagged, int tag) {
+    const Keyword& keyword =
+        corners == 4 ? (tagged ? kQuadExt : kQuad) : (tagged ? kTriangleExt : kTriangle);
+    char* p = out.rawBegin(kPolygonLineRoom);
+    std::memcpy(p, keyword.text, sizeof keyword.text);
+    p += keyword.length;
+    for (int k = 0; k < corners; ++k) p = putVertexNumber(numbers, vertex[k], p);
     if (tagged) {
-        out.put(" Tag ");
-        out.putInt(tag);
+        std::memcpy(p, " Tag ", 5);
+        p = std::to_chars(p + 5, p + 17, tag).ptr;
     }
-    out.lineEnd();
+    p[0] = '\r';
+    p[1] = '\n';
+    out.rawEnd(p + 2);
 }
 
 }  // namespace
 
 void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) const {
     const std::size_t count = g.polygons.size();
+    if (!front && g.bottomFaces == 0) return;
+    if (front && g.bottomFaces == count) return;
+    const VertexNumberText* numbers = vertexNumberTable();
     bool statementWritten = false;
     // The group's first polygon, then the rest newest first.
     for (std::size_t step = 0; step < count; ++step) {
@@ -340,7 +404,7 @@ void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) 
             }
             statementWritten = true;
         }
-        writePolygon(out, p.vertex, p.corners, p.tagged, p.tag);
+        writePolygon(out, numbers, p.vertex, p.corners, p.tagged, p.tag);
     }
 }
 
@@ -348,7 +412,10 @@ void TextureGroupList::WriteGroups(RwxText& out) {
     for (bool front : {true, false}) {
         for (std::size_t k = groupCount_; k-- > 0;) writeGroupPass(out, groups_[k], front);
     }
-    for (std::size_t k = 0; k < groupCount_; ++k) groups_[k].polygons.clear();
+    for (std::size_t k = 0; k < groupCount_; ++k) {
+        groups_[k].polygons.clear();
+        groups_[k].bottomFaces = 0;
+    }
     groupCount_ = 0;
     current_ = 0;
 }

@@ -5,7 +5,9 @@
 // pass. Output is built in memory and written with one call; every line end
 // is CR LF, also the one inside a texture statement that carries an opacity.
 
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -34,28 +36,70 @@ inline constexpr std::size_t kRwxNumberMaxChars = 48;
 char* formatRwxNumber(float value, char* out);
 std::string rwxNumberText(float value);  // the same, as a string
 
-// Growing text of one model (or of one clump of a single model).
+// Growing text of one model (or of one clump of a single model), kept in
+// one buffer that is reused from object to object.
 class RwxText {
 public:
-    RwxText() { data_.reserve(1 << 16); }
+    RwxText() : buffer_(kInitialCapacity) {}
 
-    void clear() { data_.clear(); }
-    const std::string& bytes() const { return data_; }
-    std::size_t size() const { return data_.size(); }
+    void clear() { size_ = 0; }
+    std::string_view bytes() const { return {buffer_.data(), size_}; }
+    std::string str() const { return std::string(bytes()); }
+    std::size_t size() const { return size_; }
 
-    void put(std::string_view text) { data_.append(text); }
-    void put(char c) { data_.push_back(c); }
-    void lineEnd() { data_.append(kRwxLineEnd); }
+    void put(std::string_view text) {
+        char* p = room(text.size());
+        std::memcpy(p, text.data(), text.size());
+        size_ += text.size();
+    }
+    void put(char c) {
+        *room(1) = c;
+        ++size_;
+    }
+    void lineEnd() {
+        char* p = room(2);
+        p[0] = '\r';
+        p[1] = '\n';
+        size_ += 2;
+    }
+    // Copies `Width` bytes from `source` (which must hold that many) but keeps
+    // only the first `length`: a fixed-size copy the compiler can inline.
+    template <std::size_t Width>
+    void putFixed(const char* source, std::size_t length) {
+        char* p = room(Width);
+        std::memcpy(p, source, Width);
+        size_ += length;
+    }
     // Writes `text` with every "\n" turned into the CR LF line end.
     void putLines(std::string_view text);
-    void putInt(long long value);
-    void putNumber(float value);  // the number rule, with its leading space
+    void putInt(long long value) {
+        char* p = room(24);
+        size_ = static_cast<std::size_t>(std::to_chars(p, p + 24, value).ptr - buffer_.data());
+    }
+    // The number rule, with its leading space.
+    void putNumber(float value) {
+        char* p = room(kRwxNumberMaxChars);
+        size_ = static_cast<std::size_t>(formatRwxNumber(value, p) - buffer_.data());
+    }
+
+    // Direct writing for the hot paths: rawBegin returns room for `count`
+    // characters; rawEnd takes the end of what was written there.
+    char* rawBegin(std::size_t count) { return room(count); }
+    void rawEnd(const char* end) { size_ = static_cast<std::size_t>(end - buffer_.data()); }
 
     // Writes all bytes in one call; false when the stream reports an error.
     bool writeTo(std::FILE* stream) const;
 
 private:
-    std::string data_;
+    static constexpr std::size_t kInitialCapacity = std::size_t{1} << 17;
+    // Space for `count` more characters at the end.
+    char* room(std::size_t count) {
+        if (size_ + count > buffer_.size()) buffer_.resize(2 * (size_ + count));
+        return buffer_.data() + size_;
+    }
+
+    std::vector<char> buffer_;
+    std::size_t size_ = 0;
 };
 
 inline void WriteRwxNumber(float value, RwxText& out) { out.putNumber(value); }
@@ -118,6 +162,7 @@ private:
     struct Group {
         std::string statement;
         std::vector<Polygon> polygons;  // in order of addition
+        std::size_t bottomFaces = 0;
     };
 
     void add(const Polygon& p);

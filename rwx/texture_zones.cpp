@@ -228,11 +228,17 @@ void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_
     selectionMin_ = selectionMin;
     // A zero range would divide by zero in the gradient number.
     selectionRange_ = selectionRange == 0 ? 1 : selectionRange;
+    activeCount_ = 0;
+    for (int s = 0; s < kZoneRows; ++s) {
+        if (zones_.rows[s].ObjectZone || zones_.rows[s].ObjectTagZone) activeRows_[activeCount_++] = s;
+    }
     name_.clear();
+    lastKeyValid_ = false;
+    searchValid_ = false;
 }
 
-void TextureChooser::appendNumberedName(const ZoneRow& row, std::int32_t h,
-                                        std::string_view opacity) {
+long long TextureChooser::gradientNumber(const ZoneRow& row, std::int32_t h,
+                                         std::size_t opacityLength) const {
     // N * (h - min) in integers (exact in extended precision), divided by the
     // range as a real, plus the first number, truncated.
     const long double scaled = static_cast<long double>(row.NumberOfTexts) *
@@ -245,14 +251,12 @@ void TextureChooser::appendNumberedName(const ZoneRow& row, std::int32_t h,
     // Heights outside the selection (levelled edges) can give numbers wider
     // than the checked range; keep the name within its limit by using the
     // nearest end of that range instead.
-    if (row.RWXName.size() + decimalWidth(number) + opacity.size() > kTextureNameLimit) {
+    if (row.RWXName.size() + decimalWidth(number) + opacityLength > kTextureNameLimit) {
         long long low, high;
         gradientNumberRange(row, low, high);
         number = std::clamp(number, low, high);
     }
-    char digits[24];
-    char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    name_.append(digits, end);
+    return number;
 }
 
 bool TextureChooser::ZoneTexture(const std::int32_t* corners, int count, bool top) {
@@ -264,36 +268,63 @@ bool TextureChooser::ZoneTexture(const std::int32_t* corners, int count, bool to
     } else {
         h = *std::max_element(corners, corners + count);
     }
-    previous_.swap(name_);
-    name_.assign("null");
-    groups_.tagActive = false;
+    return ZoneTextureAt(h, top);
+}
 
-    const ZoneRow* zone = nullptr;
-    for (const ZoneRow& row : zones_.rows) {
-        const bool inBand = row.Lowest <= h && h <= row.Highest;
-        if (!inBand) continue;
-        if (row.ObjectTagZone) {
-            groups_.tag = row.TagStartValue;
-            groups_.tagActive = true;
+bool TextureChooser::ZoneTextureAt(std::int32_t h, bool top) {
+    if (!searchValid_ || h != searchedHeight_ || top != searchedTop_) {
+        NameKey key;
+        searchedTagActive_ = false;
+        for (int k = 0; k < activeCount_; ++k) {
+            const int s = activeRows_[k];
+            const ZoneRow& row = zones_.rows[s];
+            if (!(row.Lowest <= h && h <= row.Highest)) continue;
+            if (row.ObjectTagZone) {
+                searchedTag_ = row.TagStartValue;
+                searchedTagActive_ = true;
+            }
+            if (row.ObjectZone) {
+                key.zone = s;
+                break;
+            }
         }
-        if (row.ObjectZone) {
-            zone = &row;
-            break;
+        if (key.zone >= 0) {
+            const ZoneRow& zone = zones_.rows[key.zone];
+            key.top = top;
+            if (top && zone.NumberOfTexts != 1) {
+                key.number = gradientNumber(zone, h, zones_.AnyOpacity ? zone.opacityLine.size() : 0);
+            }
         }
+        searchedKey_ = key;
+        searchedHeight_ = h;
+        searchedTop_ = top;
+        searchValid_ = true;
     }
-    if (zone) {
-        const std::string_view opacity =
-            zones_.AnyOpacity ? std::string_view(zone->opacityLine) : std::string_view();
-        if (top) {
-            name_.assign(zone->RWXName);
-            if (zone->NumberOfTexts != 1) appendNumberedName(*zone, h, opacity);
-        } else {
-            name_.assign(zone->RWXBottomName);
+    // A search without a tag row leaves the tag value as it was.
+    if (searchedTagActive_) groups_.tag = searchedTag_;
+    groups_.tagActive = searchedTagActive_;
+    const NameKey& key = searchedKey_;
+    const ZoneRow* zone = key.zone >= 0 ? &zones_.rows[key.zone] : nullptr;
+    const std::string_view opacity = zone && zones_.AnyOpacity ? std::string_view(zone->opacityLine)
+                                                               : std::string_view();
+    if (lastKeyValid_ && key == lastKey_) return false;  // the same name as now
+
+    previous_.swap(name_);
+    if (!zone) {
+        name_.assign("null");
+    } else {
+        name_.assign(top ? zone->RWXName : zone->RWXBottomName);
+        if (top && zone->NumberOfTexts != 1) {
+            char digits[24];
+            char* end = std::to_chars(digits, digits + sizeof digits, key.number).ptr;
+            name_.append(digits, end);
         }
         name_.append(opacity);
         // Only reachable when the names were not checked before the run.
         if (name_.size() > kTextureNameLimit) name_.resize(kTextureNameLimit);
     }
+    lastKey_ = key;
+    lastKeyValid_ = true;
     return name_ != previous_;
 }
 
@@ -306,17 +337,24 @@ void TextureChooser::selectStatement(std::string_view name) {
 
 void TextureChooser::choose(const std::int32_t* corners, int count, bool top) {
     if (noObjectTextures_) return;
-    if (cliffTextures_) {
-        const auto [low, high] = std::minmax_element(corners, corners + count);
-        if (static_cast<std::int64_t>(zones_.CliffTextureMin) <
-            static_cast<std::int64_t>(*high) - *low) {
-            if (name_ == cliffName_) return;
-            name_.assign(cliffName_);
-            selectStatement(name_);
-            return;
-        }
+    std::int32_t low = corners[0];
+    std::int32_t high = corners[0];
+    std::int64_t sum = corners[0];
+    for (int k = 1; k < count; ++k) {
+        low = std::min(low, corners[k]);
+        high = std::max(high, corners[k]);
+        sum += corners[k];
     }
-    if (!ZoneTexture(corners, count, top)) return;
+    if (cliffTextures_ && static_cast<std::int64_t>(zones_.CliffTextureMin) <
+                              static_cast<std::int64_t>(high) - low) {
+        if (name_ == cliffName_) return;
+        name_.assign(cliffName_);
+        lastKeyValid_ = false;
+        selectStatement(name_);
+        return;
+    }
+    const std::int32_t h = useAvgHeight_ ? static_cast<std::int32_t>(sum / count) : high;
+    if (!ZoneTextureAt(h, top)) return;
     selectStatement(useUniqueTextures_ ? std::string_view(uniqueName_) : std::string_view(name_));
 }
 

@@ -115,6 +115,8 @@ public:
     // Builds the zone's texture name for a polygon into the current name;
     // true when it differs from the name before.
     bool ZoneTexture(const std::int32_t* corners, int count, bool top);
+    // The same with the polygon's height already known.
+    bool ZoneTextureAt(std::int32_t h, bool top);
     void ChooseQuadTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3, std::int32_t e4,
                            bool top);
     void ChooseTriangleTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3, bool top);
@@ -124,7 +126,16 @@ public:
 private:
     void choose(const std::int32_t* corners, int count, bool top);
     void selectStatement(std::string_view name);
-    void appendNumberedName(const ZoneRow& row, std::int32_t h, std::string_view opacity);
+    long long gradientNumber(const ZoneRow& row, std::int32_t h, std::size_t opacityLength) const;
+
+    // What the current name was last built from; the same key gives the
+    // same name, so the text need not be built again.
+    struct NameKey {
+        int zone = -1;  // row index, -1 for "null"
+        bool top = false;
+        long long number = 0;
+        bool operator==(const NameKey&) const = default;
+    };
 
     const ZoneTable& zones_;
     TextureGroupList& groups_;
@@ -136,6 +147,18 @@ private:
     std::string uniqueName_;
     std::int32_t selectionMin_ = 0;
     std::int32_t selectionRange_ = 1;
+    int activeRows_[kZoneRows] = {};  // rows with the zone or tag switch on
+    int activeCount_ = 0;
+    NameKey lastKey_;
+    bool lastKeyValid_ = false;
+    // The zone search of the last height and face: neighbouring polygons
+    // often share their highest corner, and the search depends on nothing else.
+    std::int32_t searchedHeight_ = 0;
+    bool searchedTop_ = false;
+    bool searchValid_ = false;
+    NameKey searchedKey_;
+    int searchedTag_ = 0;
+    bool searchedTagActive_ = false;
     std::string name_;
     std::string previous_;
     std::string statement_;

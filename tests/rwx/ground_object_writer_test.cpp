@@ -111,7 +111,7 @@ TEST_F(WriterFixture, WritesTheOneCellExampleByteForByte) {
     EXPECT_EQ(result, 0);
     RwxText comment;
     writeFileComment(comment);
-    EXPECT_EQ(bytes, comment.bytes() +
+    EXPECT_EQ(bytes, comment.str() +
                          "ClumpBegin\r\n"
                          "Vertex .5 1 -.5 uv 0 4\r\n"
                          "Vertex .5 2 .5 uv 0 0\r\n"

@@ -12,7 +12,7 @@ namespace {
 std::string groupsText(TextureGroupList& groups) {
     RwxText out;
     groups.WriteGroups(out);
-    return out.bytes();
+    return out.str();
 }
 
 TEST(RwxStatements, HaveTheirExactTextsWithCrLf) {
@@ -56,7 +56,7 @@ TEST(RwxStatements, HaveTheirExactTextsWithCrLf) {
 TEST(RwxStatements, FileCommentIsOneCommentLine) {
     RwxText out;
     writeFileComment(out);
-    const std::string& t = out.bytes();
+    const std::string t = out.str();
     EXPECT_EQ(t.rfind("#gorvale by ", 0), 0u);
     EXPECT_EQ(t.find('\n'), t.size() - 1);
     EXPECT_EQ(t.substr(t.size() - 2), "\r\n");
@@ -232,7 +232,7 @@ TEST(TextureGroups, OutputPassesTheIndependentReader) {
     groups.AddQuad(1, 2, 3, 4, true);
     groups.WriteGroups(out);
     writeClumpEnd(out);
-    const test::RwxParse p = test::parseRwx(out.bytes());
+    const test::RwxParse p = test::parseRwx(out.str());
     ASSERT_TRUE(p.ok()) << p.errors.front();
     ASSERT_EQ(p.clumps.size(), 1u);
     EXPECT_EQ(p.clumps[0].vertices.size(), 4u);
