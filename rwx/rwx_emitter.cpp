@@ -265,14 +265,10 @@ std::string textureStatement(std::string_view name) {
 }
 
 void TextureGroupList::BeginGroupList() {
-    for (std::size_t k = 0; k < groupCount_; ++k) {
-        groups_[k].polygons.clear();
-        groups_[k].bottomFaces = 0;
-    }
+    polygons_.clear();
     if (groups_.empty()) groups_.emplace_back();
     groups_[0].statement.assign(kStartGroupStatement);
-    groups_[0].polygons.clear();
-    groups_[0].bottomFaces = 0;
+    groups_[0].reset();
     groupCount_ = 1;
     current_ = 0;
 }
@@ -297,8 +293,7 @@ void TextureGroupList::SelectTextureGroup(std::string_view statement) {
     if (groupCount_ == groups_.size()) groups_.emplace_back();
     Group& spare = groups_[groupCount_];
     spare.statement.assign(statement);
-    spare.polygons.clear();
-    spare.bottomFaces = 0;
+    spare.reset();
     std::rotate(groups_.begin() + static_cast<std::ptrdiff_t>(insertAt),
                 groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_),
                 groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_ + 1));
@@ -309,16 +304,21 @@ void TextureGroupList::SelectTextureGroup(std::string_view statement) {
 void TextureGroupList::add(const Polygon& p) {
     if (groupCount_ == 0) BeginGroupList();
     Group& g = groups_[current_];
-    g.polygons.push_back(p);
+    const auto index = static_cast<std::int32_t>(polygons_.size());
+    polygons_.push_back(p);
+    polygons_.back().previous = g.last;
+    if (g.first < 0) g.first = index;
+    g.last = index;
+    ++g.count;
     if (!p.front) ++g.bottomFaces;
 }
 
 void TextureGroupList::AddQuad(int a, int b, int c, int d, bool front) {
-    add(Polygon{{a, b, c, d}, tag, 4, tagActive, front});
+    add(Polygon{{a, b, c, d}, tag, -1, 4, tagActive, front});
 }
 
 void TextureGroupList::AddTriangle(int a, int b, int c, bool front) {
-    add(Polygon{{a, b, c, 0}, tag, 3, tagActive, front});
+    add(Polygon{{a, b, c, 0}, tag, -1, 3, tagActive, front});
 }
 
 namespace {
@@ -386,15 +386,13 @@ void writePolygon(RwxText& out, const VertexNumberText* numbers, const std::int3
 }  // namespace
 
 void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) const {
-    const std::size_t count = g.polygons.size();
+    if (g.first < 0) return;
     if (!front && g.bottomFaces == 0) return;
-    if (front && g.bottomFaces == count) return;
+    if (front && g.bottomFaces == g.count) return;
     const VertexNumberText* numbers = vertexNumberTable();
     bool statementWritten = false;
-    // The group's first polygon, then the rest newest first.
-    for (std::size_t step = 0; step < count; ++step) {
-        const Polygon& p = g.polygons[step == 0 ? 0 : count - step];
-        if (p.front != front) continue;
+    auto visit = [&](const Polygon& p) {
+        if (p.front != front) return;
         if (!statementWritten) {
             if (g.statement == kStartGroupStatement) {
                 out.put("Texture null");
@@ -405,17 +403,17 @@ void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) 
             statementWritten = true;
         }
         writePolygon(out, numbers, p.vertex, p.corners, p.tagged, p.tag);
-    }
+    };
+    // The group's first polygon, then the rest newest first.
+    visit(polygons_[g.first]);
+    for (std::int32_t k = g.last; k != g.first; k = polygons_[k].previous) visit(polygons_[k]);
 }
 
 void TextureGroupList::WriteGroups(RwxText& out) {
     for (bool front : {true, false}) {
         for (std::size_t k = groupCount_; k-- > 0;) writeGroupPass(out, groups_[k], front);
     }
-    for (std::size_t k = 0; k < groupCount_; ++k) {
-        groups_[k].polygons.clear();
-        groups_[k].bottomFaces = 0;
-    }
+    polygons_.clear();
     groupCount_ = 0;
     current_ = 0;
 }

@@ -155,14 +155,18 @@ private:
     struct Polygon {
         std::int32_t vertex[4];
         std::int32_t tag;
-        std::uint8_t corners;  // 3 or 4
+        std::int32_t previous;  // the group's polygon added before this one, -1 for none
+        std::uint8_t corners;   // 3 or 4
         bool tagged;
         bool front;
     };
     struct Group {
         std::string statement;
-        std::vector<Polygon> polygons;  // in order of addition
+        std::int32_t first = -1;  // polygons of the group, by index into polygons_
+        std::int32_t last = -1;
+        std::size_t count = 0;
         std::size_t bottomFaces = 0;
+        void reset() { first = last = -1, count = bottomFaces = 0; }
     };
 
     void add(const Polygon& p);
@@ -173,6 +177,8 @@ private:
     std::vector<Group> groups_;
     std::size_t groupCount_ = 0;
     std::size_t current_ = 0;
+    // Every polygon of the object in order of addition, linked per group.
+    std::vector<Polygon> polygons_;
 };
 
 }  // namespace gorvale
