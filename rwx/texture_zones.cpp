@@ -57,6 +57,21 @@ std::int32_t ZoneTable::FlattenByZones(std::int32_t e) const {
     return e;
 }
 
+std::int32_t ZoneTable::apply(std::int32_t e) const {
+    for (int k = 0; k < flatCount_; ++k) {
+        const ZoneRow& row = rows[flatRows_[k]];
+        if (row.Lowest <= e && e <= row.Highest) e = row.ObjectFlatZoneHigh ? row.Highest : row.Lowest;
+    }
+    return e;
+}
+
+void ZoneTable::noteFlatRows() {
+    flatCount_ = 0;
+    for (int s = 0; s < kZoneRows; ++s) {
+        if (rows[s].ObjectFlatZone) flatRows_[flatCount_++] = s;
+    }
+}
+
 bool ZoneTable::anyFlattening() const {
     return std::any_of(rows.begin(), rows.end(), [](const ZoneRow& r) { return r.ObjectFlatZone; });
 }
@@ -122,6 +137,7 @@ std::int32_t ZoneTable::prepare(ConversionSettings& settings, const ElevationGri
         if (in.OpacityZone) AnyOpacity = true;
     }
     scanInt(settings.CliffTextureMin, CliffTextureMin);
+    noteFlatRows();
     return smallest;
 }
 
@@ -137,6 +153,7 @@ void ZoneTable::convertForRun(const ConversionSettings& settings, std::int32_t s
         row.opacityLine = opacityLineFor(row.OpacityValue);
     }
     scanInt(settings.CliffTextureMin, CliffTextureMin);
+    noteFlatRows();
 }
 
 std::int32_t PrepareZoneTable(Workspace& ws) {

@@ -56,7 +56,9 @@ public:
     // The flattening rule: rows in order, each flat row whose band holds the
     // (already changed) value moves it to its lower or upper bound.
     std::int32_t FlattenByZones(std::int32_t e) const;
-    std::int32_t apply(std::int32_t value) const override { return FlattenByZones(value); }
+    // The same rule for the grid's reads, over the rows that were flat at the
+    // last conversion only (the grid is read cell by cell, so this is hot).
+    std::int32_t apply(std::int32_t value) const override;
     bool anyFlattening() const;
 
     // First conversion over the grid's rows south..north and columns
@@ -75,9 +77,13 @@ public:
                        std::int32_t selectionRange);
 
 private:
+    void noteFlatRows();
     void copySwitchesAndNames(const ConversionSettings& settings);
     void convertRow(int s, const ConversionSettings& settings, std::int32_t minimum,
                     std::int64_t range);
+
+    int flatRows_[kZoneRows] = {};
+    int flatCount_ = 0;
 };
 
 // Start of a Generate run, the zone view and native terrain: the first
