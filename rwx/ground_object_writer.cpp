@@ -102,8 +102,10 @@ std::string GroundObjectWriter::uniqueTextureName(const std::string& prefix,
     return prefix + tail;
 }
 
+bool GroundObjectWriter::logging() const { return log_ && ws_.settings.LogEnable; }
+
 void GroundObjectWriter::logLine(const std::string& text) {
-    if (!log_ || !ws_.settings.LogEnable) return;
+    if (!logging()) return;
     std::fwrite(text.data(), 1, text.size(), log_);
     std::fwrite(kLogLineEnd.data(), 1, kLogLineEnd.size(), log_);
     std::fflush(log_);
@@ -243,7 +245,7 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     } else if (!singleModel_) {
         return -1;  // BeginSingleModel failed and has reported it
     }
-    logLine(format(kLogWriting, path.c_str()));
+    if (logging()) logLine(format(kLogWriting, path.c_str()));
 
     int differing = 0;
     const std::int32_t tileSmallest = flattenAndScan(n, differing);

@@ -87,6 +87,7 @@ private:
     void writeFullGrid(const Geometry& g);
     void emitTriangle(int a, int b, int c);
     void emitQuad(int c0, int c1, int c2, int c3);
+    bool logging() const;
     void logLine(const std::string& text);
     int failWrite(const std::string& target);
 
