@@ -14,13 +14,14 @@ constexpr std::string_view kFileComment = "#gorvale by gorvale-terrain@users.nor
 constexpr std::uint64_t kFiveDecimals = 100000;
 
 // Values from 2^46 upwards are whole numbers too large for the fixed-point
-// path below; they are rare enough to go through the C library.
+// path below; the library's exact fixed formatting gives their digits.
 char* formatLargeWholeNumber(float value, char* out) {
     char text[64];
-    std::snprintf(text, sizeof text, "%0.5f", static_cast<double>(value));
+    const char* end =
+        std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::fixed, 5).ptr;
     const char* p = text;
     if (*p == '-') *out++ = *p++;
-    while (*p >= '0' && *p <= '9') *out++ = *p++;
+    while (p < end && *p >= '0' && *p <= '9') *out++ = *p++;
     return out;
 }
 

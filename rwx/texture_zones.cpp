@@ -18,8 +18,14 @@ constexpr std::int32_t kScanMaximumStart = -32000;
 constexpr float kPercentMaximum = 100.0f;
 constexpr const char* kZoneMessageCaption = "Texture Zones";
 
+// "\nOpacity %.2f", formatted without the C library so that no locale can
+// change the decimal point.
 std::string opacityLineFor(float opacity) {
-    return format("\nOpacity %.2f", static_cast<double>(opacity));
+    char digits[400];
+    const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<double>(opacity),
+                                    std::chars_format::fixed, 2)
+                          .ptr;
+    return "\nOpacity " + std::string(digits, end);
 }
 
 // "%d" width of a value, sign included.

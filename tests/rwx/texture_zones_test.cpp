@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "pipeline/workspace.h"
+#include "pipeline/text_convert.h"
 #include "rwx/rwx_emitter.h"
 #include "rwx/texture_zones.h"
 #include "tests/support/test_support.h"
@@ -212,6 +213,20 @@ TEST(ZonePreparation, SetsOpacityTextOfRowsWithoutOwnOpacityToOne) {
     f.ws.SettingsModified = false;
     PrepareZoneTable(f.ws);
     EXPECT_FALSE(f.ws.SettingsModified);  // nothing changed this time
+}
+
+TEST(ZonePreparation, OpacityLinesRoundLikeTwoDecimalPrintf) {
+    ZoneFixture f;
+    const char* typed[] = {"0.125", "0.135", "0.005", "1", "0.999", "2.5", "-0.001", "0.3"};
+    for (int s = 0; s < 8; ++s) {
+        f.row(s).OpacityZone = true;
+        f.row(s).OpacityValue = typed[s];
+    }
+    PrepareZoneTable(f.ws);
+    for (int s = 0; s < 8; ++s) {
+        const double value = f.ws.zones.rows[s].OpacityValue;
+        EXPECT_EQ(f.ws.zones.rows[s].opacityLine, format("\nOpacity %.2f", value)) << typed[s];
+    }
 }
 
 TEST(ZoneTexture, LowerRowWinsAndLastTagRowUpToItSetsTheTag) {
