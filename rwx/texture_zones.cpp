@@ -25,7 +25,7 @@ std::string opacityLineFor(float opacity) {
     const char* end = std::to_chars(digits, digits + sizeof digits, static_cast<double>(opacity),
                                     std::chars_format::fixed, 2)
                           .ptr;
-    return "\nOpacity " + std::string(digits, end);
+    return "\nOpacity " + std::string(digits, static_cast<std::size_t>(end - digits));
 }
 
 // "%d" width of a value, sign included.
