@@ -5,8 +5,9 @@
 namespace gorvale {
 
 bool ElevationGrid::allocate(std::int64_t rows, std::int64_t cols) {
-    release();
+    // A refused size keeps the previous grid; only a real allocation replaces it.
     if (rows <= 0 || cols <= 0 || rows > kMaxCells / cols) return false;
+    release();
     try {
         cells_.assign(static_cast<std::size_t>(rows * cols), 0);
     } catch (const std::bad_alloc&) {

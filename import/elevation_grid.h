@@ -20,9 +20,10 @@ public:
     // A hostile header must not make us allocate more than this many cells.
     static constexpr std::int64_t kMaxCells = std::int64_t{1} << 28;
 
-    // Releases the previous storage, then allocates rows x cols zero-filled
-    // values. Returns false (and holds no storage) when the size is not
-    // positive, exceeds kMaxCells or memory runs out.
+    // Allocates rows x cols zero-filled values in place of the previous
+    // storage. A size that is not positive or exceeds kMaxCells is refused
+    // and the previous storage stays; when memory runs out, false is
+    // returned and no storage is held.
     bool allocate(std::int64_t rows, std::int64_t cols);
     void release();
 

@@ -1,6 +1,7 @@
 #include "import/grid_operations.h"
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "pipeline/text_convert.h"
@@ -10,20 +11,35 @@ namespace {
 
 int fieldValue(const std::string& text) { return intOr(text, 0); }
 
-// The snap of one axis; returns the new (far, near) pair.
-void snapAxis(int& farEdge, int& nearEdge, int last, int step) {
-    if (farEdge >= last) farEdge = last;
-    if (nearEdge >= last) nearEdge = last;
-    if (nearEdge >= farEdge) farEdge = nearEdge + step;
-    int r = (farEdge - nearEdge) % step;
-    if (r != 0) farEdge = farEdge + step - r;
-    while (farEdge >= last) farEdge -= step;
-    if (farEdge < nearEdge) farEdge = nearEdge;
+// The Scaling choice runs 0 to 31; a project file may hold anything, and a
+// step below 1 would divide by zero or never end the snap loop.
+int objectStep(const ConversionSettings& s) { return std::max(1, scalingStep(s)); }
+
+std::int32_t saturate(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-std::string sizeText(int cells, int step, int objectSize) {
-    int metres = cells / step * (objectSize + 1) * 10;
-    return metres > 9 ? format("%dm", metres) : std::string("Unknown");
+// The snap of one axis; returns the new (far, near) pair. Worked in 64 bits
+// so that extreme field values cannot overflow; the result always lies
+// between the near edge and the last index.
+void snapAxis(int& farEdge, int& nearEdge, int last, int step) {
+    std::int64_t farV = farEdge;
+    std::int64_t nearV = nearEdge;
+    if (farV >= last) farV = last;
+    if (nearV >= last) nearV = last;
+    if (nearV >= farV) farV = nearV + step;
+    const std::int64_t r = (farV - nearV) % step;
+    if (r != 0) farV = farV + step - r;
+    while (farV >= last) farV -= step;
+    if (farV < nearV) farV = nearV;
+    farEdge = static_cast<int>(farV);
+    nearEdge = static_cast<int>(nearV);
+}
+
+std::string sizeText(std::int64_t cells, int step, int objectSize) {
+    const std::int64_t metres = cells / step * (std::int64_t{objectSize} + 1) * 10;
+    return metres > 9 ? format("%dm", saturate(metres)) : std::string("Unknown");
 }
 
 }  // namespace
@@ -31,7 +47,7 @@ std::string sizeText(int cells, int step, int objectSize) {
 SelectionRect clampedSelection(const Workspace& ws) {
     const ConversionSettings& s = ws.settings;
     const ElevationGrid& g = ws.grid;
-    const int step = scalingStep(s);
+    const int step = objectStep(s);
     SelectionRect r;
     r.south = std::max(0, fieldValue(s.FromSouth));
     r.east = std::max(0, fieldValue(s.FromWest));
@@ -59,7 +75,7 @@ void ComputeSelectionStats(Workspace& ws) {
     }
     g.SelectionMin = minimum;
     g.SelectionMax = maximum;
-    g.SelectionRange = maximum == minimum ? 1 : maximum - minimum;
+    g.SelectionRange = maximum == minimum ? 1 : saturate(std::int64_t{maximum} - minimum);
     ws.ui->setLabel(Label::BoxElev, format("%d", g.SelectionRange));
     ws.ui->setLabel(Label::BoxMin, format("%d", g.SelectionMin));
     ws.ui->setLabel(Label::BoxMax, format("%d", g.SelectionMax));
@@ -67,10 +83,11 @@ void ComputeSelectionStats(Workspace& ws) {
 
 void UpdateSelectionSizeLabels(Workspace& ws) {
     const ConversionSettings& s = ws.settings;
-    const int step = scalingStep(s);
-    const std::string ns =
-        sizeText(fieldValue(s.ToNorth) - fieldValue(s.FromSouth), step, s.ObjectSize);
-    const std::string we = sizeText(fieldValue(s.ToEast) - fieldValue(s.FromWest), step, s.ObjectSize);
+    const int step = objectStep(s);
+    const std::string ns = sizeText(std::int64_t{fieldValue(s.ToNorth)} - fieldValue(s.FromSouth), step,
+                                    s.ObjectSize);
+    const std::string we = sizeText(std::int64_t{fieldValue(s.ToEast)} - fieldValue(s.FromWest), step,
+                                    s.ObjectSize);
     ws.ui->setLabel(Label::NS_Size, ns);
     ws.ui->setLabel(Label::NS_Size2, ns);
     ws.ui->setLabel(Label::WE_Size, we);
@@ -82,7 +99,7 @@ void SnapNorthSouth(Workspace& ws) {
     ws.SettingsModified = true;
     int north = fieldValue(s.ToNorth);
     int south = fieldValue(s.FromSouth);
-    snapAxis(north, south, ws.grid.LastRow, scalingStep(s));
+    snapAxis(north, south, ws.grid.LastRow, objectStep(s));
     s.ToNorth = format("%d", north);
     s.FromSouth = format("%d", south);
     UpdateSelectionSizeLabels(ws);
@@ -93,7 +110,7 @@ void SnapEastWest(Workspace& ws) {
     ws.SettingsModified = true;
     int west = fieldValue(s.ToEast);
     int east = fieldValue(s.FromWest);
-    snapAxis(west, east, ws.grid.LastCol, scalingStep(s));
+    snapAxis(west, east, ws.grid.LastCol, objectStep(s));
     s.ToEast = format("%d", west);
     s.FromWest = format("%d", east);
     UpdateSelectionSizeLabels(ws);
@@ -115,7 +132,7 @@ void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum) {
     SnapNorthSouth(ws);
     ws.settings.ToEast = format("%d", g.LastCol);
     SnapEastWest(ws);
-    g.ElevationRange = maximum - minimum;
+    g.ElevationRange = saturate(std::int64_t{maximum} - minimum);
     ws.ui->setLabel(Label::Columns, format("%d", g.LastCol + 1));
     ws.ui->setLabel(Label::Rows, format("%d", g.LastRow + 1));
     ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));

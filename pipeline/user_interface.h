@@ -27,6 +27,8 @@ enum class Label {
     WE_Size,
     WE_Size2,
     VerticalScale,   // the vertical-scale field when dynamic scaling rewrites it
+    WE_Center,       // world origin column of an elevation dump
+    NS_Center,       // world origin row of an elevation dump
 };
 
 // Commands whose enabled state the core changes.
@@ -37,6 +39,7 @@ enum class Command {
     ShowZones,
     PresetTerrain,
     ExpandDEM,
+    SetExcludedRectangle,
 };
 
 // One number (or text) field of a modal dialog such as "ETOPO Size".
@@ -70,6 +73,8 @@ public:
     // Handle pending window events (the only point where a stop can arrive).
     virtual void processEvents() = 0;
     virtual bool stopRequested() const = 0;
+    // A line for the log page (shown after a Generate run).
+    virtual void appendLogPage(const std::string& line) { (void)line; }
 
     static constexpr int kProgressMax = 1000;
 };

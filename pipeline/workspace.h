@@ -6,6 +6,7 @@
 #include "import/elevation_grid.h"
 #include "pipeline/conversion_settings.h"
 #include "pipeline/user_interface.h"
+#include "pipeline/window_values.h"
 #include "rwx/texture_zones.h"
 
 namespace gorvale {
@@ -19,7 +20,14 @@ struct Workspace {
     ZoneTable zones;  // texture zones in numeric form; the grid's flattening while a row is flat
     UserInterface* ui;
     bool SettingsModified = false;
+    // Object units, step, world-size tables and frame of the world page.
+    ShapingWindowState shaping;
     bool gridLoaded = false;  // a reader succeeded since start
+    // Grid position of the world's origin, set by the elevation-dump reader.
+    int ElevdumpOriginCol = 0;
+    int ElevdumpOriginRow = 0;
+    // Width last given in the "ETOPO Size" dialog; kept between files.
+    int AskedGridWidth = 0;
 };
 
 }  // namespace gorvale

@@ -2,13 +2,33 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "app/cli/cli_commands.h"
 
 int main(int argc, char** argv) {
+    // Numbers in files never follow the user's locale.
     std::setlocale(LC_ALL, "C");
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::puts("usage: gorvale-cli COMMAND [options]\n");
-        return argc < 2 ? 2 : 0;
+    using namespace gorvale::cli;
+    if (argc < 2) {
+        std::fputs(usageText(), stderr);
+        return 2;
     }
-    std::fprintf(stderr, "gorvale-cli: unknown command \"%s\"\n", argv[1]);
+    const std::string command = argv[1];
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(usageText(), stdout);
+        return 0;
+    }
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usageText(), stdout);
+            return 0;
+        }
+    }
+    if (command == "info") return runInfo(argc, argv, 2);
+    if (command == "generate") return runGenerate(argc, argv, 2);
+    if (command == "project") return runProject(argc, argv, 2);
+    if (command == "export") return runExport(argc, argv, 2);
+    std::fprintf(stderr, "gorvale-cli: unknown command \"%s\" (try gorvale-cli --help)\n", command.c_str());
     return 2;
 }

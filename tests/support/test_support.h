@@ -57,6 +57,7 @@ public:
     void gridChanged() override { ++gridChanges; }
     void processEvents() override;
     bool stopRequested() const override { return stop; }
+    void appendLogPage(const std::string& line) override { logPage.push_back(line); }
 
     // Answers given in order to message() calls with buttons other than Ok;
     // Ok (or No) when exhausted.
@@ -73,6 +74,7 @@ public:
     std::map<int, std::string> status;
     std::map<Command, bool> commands;
     std::vector<int> progress;
+    std::vector<std::string> logPage;
     std::string title;
     bool busy = false;
     int gridChanges = 0;

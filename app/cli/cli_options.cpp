@@ -1,0 +1,48 @@
+#include "app/cli/cli_options.h"
+
+#include <algorithm>
+
+namespace gorvale::cli {
+
+bool parseArgs(int argc, char** argv, int first, const std::vector<std::string>& valueOptions,
+               const std::vector<std::string>& flagOptions, ParsedArgs& out, std::string& error) {
+    auto isIn = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    for (int i = first; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+            out.positional.push_back(arg);
+            continue;
+        }
+        std::string name = arg.substr(2);
+        std::optional<std::string> inlineValue;
+        if (auto eq = name.find('='); eq != std::string::npos && name != "set") {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+        }
+        if (name == "set" || isIn(valueOptions, name)) {
+            std::string v;
+            if (inlineValue) {
+                v = *inlineValue;
+            } else if (i + 1 < argc) {
+                v = argv[++i];
+            } else {
+                error = "option --" + name + " needs a value";
+                return false;
+            }
+            if (name == "set")
+                out.sets.push_back(v);
+            else
+                out.values[name] = v;
+        } else if (isIn(flagOptions, name)) {
+            out.flags[name] = true;
+        } else {
+            error = "unknown option --" + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace gorvale::cli

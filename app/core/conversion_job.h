@@ -1,0 +1,34 @@
+#pragma once
+// Everything a Generate run needs, wired together for one workspace: the
+// model writer with its zip packaging, the zone preparation and the checks
+// made before anything is written. The desktop program and the command
+// line both run conversions through this.
+
+#include <memory>
+
+#include "pipeline/generate_run.h"
+
+namespace gorvale {
+
+class ConversionJob {
+public:
+    explicit ConversionJob(Workspace& ws);
+    ~ConversionJob();
+    ConversionJob(const ConversionJob&) = delete;
+    ConversionJob& operator=(const ConversionJob&) = delete;
+
+    // The Generate button.
+    GenerateOutcome Generate();
+
+    GenerateRun& run() { return run_; }
+    GenerateServices& services() { return services_; }
+
+private:
+    struct Parts;
+    Workspace& ws_;
+    std::unique_ptr<Parts> parts_;
+    GenerateRun run_;
+    GenerateServices services_;
+};
+
+}  // namespace gorvale

@@ -1,0 +1,51 @@
+#pragma once
+// Pieces shared by the readers of plain gridded files (ETOPO5, ASCII grid,
+// OCT matrix, VistaPro ASCII, bitmap): the refusal of impossible sizes, the
+// reader's error box, value limits and the vertical pre-scale factor.
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "pipeline/workspace.h"
+
+namespace gorvale {
+
+// The minimum and maximum of the values a reader stored; both 0 when it
+// stored none.
+class MinMaxTracker {
+public:
+    void add(std::int32_t v) {
+        if (v < min_) min_ = v;
+        if (v > max_) max_ = v;
+    }
+    bool empty() const { return min_ > max_; }
+    std::int32_t minimum() const { return empty() ? 0 : min_; }
+    std::int32_t maximum() const { return empty() ? 0 : max_; }
+
+private:
+    std::int32_t min_ = std::numeric_limits<std::int32_t>::max();
+    std::int32_t max_ = std::numeric_limits<std::int32_t>::min();
+};
+
+// The reader's own error box: the text, an "Error" caption and the Yes, No
+// and Cancel buttons, whose answer nobody uses.
+void showReaderError(Workspace& ws, const std::string& text);
+
+// Makes the grid's storage rows x cols zero-filled values for a new file.
+// A size that is not positive or holds more than ElevationGrid::kMaxCells
+// is refused before anything is released, so the old grid stays; when
+// memory runs out the old grid is gone. Either way failureText is shown in
+// the reader's error box and false is returned.
+bool allocateGridOrReport(Workspace& ws, std::int64_t rows, std::int64_t cols,
+                          const std::string& failureText);
+
+// 10 to the power of the VerticalPreScale choice: 1, 10, 100 or 1000 (an
+// index outside the choice list is taken as the nearest entry).
+int verticalPreScaleFactor(const ConversionSettings& settings);
+
+// A real elevation truncated toward zero into the grid's integer: NaN gives
+// 0 and values beyond the 32-bit range are clamped to it.
+std::int32_t truncateElevation(float value);
+
+}  // namespace gorvale

@@ -1,0 +1,224 @@
+// End to end: gorvale-cli project new + generate, checked against what was written.
+#include <gtest/gtest.h>
+
+#include <zip.h>
+
+#include <array>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace gorvale {
+namespace {
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+};
+
+CommandResult run(const std::string& arguments) {
+    // Temporary models go to the system's temp folder, not the test's working folder.
+    const std::string command = "TEMP=" + std::filesystem::temp_directory_path().string() + " " +
+                                std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
+    CommandResult r;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    std::size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string example(const std::string& name) { return std::string(GORVALE_SOURCE_DIR) + "/examples/" + name; }
+
+struct PropLine {
+    std::vector<long> numbers;
+    std::string texts;
+};
+
+// Splits a propdump into its object lines; every line must end in CR LF.
+std::vector<PropLine> readPropdump(const std::string& bytes, std::string& header) {
+    std::vector<PropLine> lines;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find("\r\n", start);
+        EXPECT_NE(end, std::string::npos) << "line without CR LF at byte " << start;
+        if (end == std::string::npos) break;
+        const std::string line = bytes.substr(start, end - start);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        start = end + 2;
+        if (first) {
+            header = line;
+            first = false;
+            continue;
+        }
+        std::istringstream in(line);
+        PropLine p;
+        for (int i = 0; i < 11; ++i) {
+            long v;
+            in >> v;
+            p.numbers.push_back(v);
+        }
+        in.get();
+        std::getline(in, p.texts, '\0');
+        lines.push_back(p);
+    }
+    return lines;
+}
+
+std::string newProject(const test::ScratchDir& dir, const std::string& dem, const std::string& extra) {
+    const std::string project = (dir / "job.gvl").string();
+    const CommandResult r = run("project new " + project + " --set DEMFile=" + dem + " --set RWXFile=" +
+                                (dir / "models" / "z").string() + " --set PropFile=" +
+                                (dir / "prop.txt").string() + " --set LogFile=" + (dir / "history.log").string() +
+                                " " + extra);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    return project;
+}
+
+// The model names of a propdump must match the files written, one for one.
+void expectModelsMatchPropdump(const test::ScratchDir& dir, bool zipped) {
+    std::string header;
+    const std::vector<PropLine> lines = readPropdump(test::readFileBytes(dir / "prop.txt"), header);
+    EXPECT_EQ(header, "propdump version 3");
+    ASSERT_FALSE(lines.empty());
+    std::set<std::string> names;
+    for (const PropLine& l : lines) {
+        ASSERT_EQ(l.numbers.size(), 11u);
+        const std::string name = l.texts.substr(0, static_cast<std::size_t>(l.numbers[8]));
+        EXPECT_EQ(l.texts.size(), static_cast<std::size_t>(l.numbers[8] + l.numbers[9] + l.numbers[10]));
+        if (name == "street1.rwx") continue;  // the teleport is a platform model
+        names.insert(name);
+        const std::string stem = name.substr(0, name.size() - 4);
+        const auto file = dir / "models" / (zipped ? stem + ".zip" : name);
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+    }
+    std::set<std::string> written;
+    for (const auto& e : std::filesystem::directory_iterator(dir / "models")) {
+        std::string f = e.path().filename().string();
+        if (zipped) f = f.substr(0, f.size() - 4) + ".rwx";
+        written.insert(f);
+    }
+    EXPECT_EQ(names, written);
+}
+
+TEST(CliGenerate, ConvertsTheShippedExampleIntoModelsAndAPropdump) {
+    test::ScratchDir dir;
+    const std::string project =
+        newProject(dir, example("n43.dem"), "--set Scaling=7 --set ZipIt=false --set LogEnable=true");
+    const CommandResult r = run("generate " + project);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    expectModelsMatchPropdump(dir, false);
+    // 120 x 120 cells in steps of 8: 15 x 15 tiles.
+    std::string header;
+    EXPECT_EQ(readPropdump(test::readFileBytes(dir / "prop.txt"), header).size(), 225u);
+    EXPECT_NE(r.out.find("Demfile read OK"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Minimum elevation point"), std::string::npos) << r.out;
+}
+
+TEST(CliGenerate, ZipsEveryModelIntoAnArchiveOfOneEntry) {
+    test::ScratchDir dir;
+    const std::string project = newProject(dir, example("n43.dem"), "--set Scaling=15");
+    const CommandResult r = run("generate " + project + " --set ZipPassword=secret");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    expectModelsMatchPropdump(dir, true);
+    for (const auto& e : std::filesystem::directory_iterator(dir / "models")) {
+        int err = 0;
+        zip_t* z = zip_open(e.path().c_str(), ZIP_RDONLY, &err);
+        ASSERT_NE(z, nullptr) << e.path();
+        EXPECT_EQ(zip_get_num_entries(z, 0), 1);
+        zip_stat_t st;
+        zip_stat_init(&st);
+        ASSERT_EQ(zip_stat_index(z, 0, 0, &st), 0);
+        EXPECT_EQ(st.encryption_method, ZIP_EM_TRAD_PKWARE);
+        zip_close(z);
+    }
+}
+
+TEST(CliGenerate, ReadsASampleFromTheSharedTestData) {
+    if (!test::haveTestdata()) GTEST_SKIP() << "no ../shared/testdata beside the repository";
+    test::ScratchDir dir;
+    const std::string project = newProject(dir, test::sample("gdal-written/8821_usgsdem.dem").string(),
+                                           "--set Scaling=15 --set ZipIt=false --set CreateBumpAtGZ=true");
+    const CommandResult r = run("generate " + project);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    expectModelsMatchPropdump(dir, false);
+    std::string header;
+    const auto lines = readPropdump(test::readFileBytes(dir / "prop.txt"), header);
+    EXPECT_EQ(lines.back().texts, "street1.rwxbump warp +0 +0 " + lines.back().texts.substr(27));
+}
+
+TEST(CliGenerate, UnwritableModelFolderFailsWithTheModelPath) {
+    test::ScratchDir dir;
+    const std::string project = newProject(dir, example("n43.dem"), "--set Scaling=15 --set ZipIt=false");
+    std::filesystem::create_directories(dir / "models");
+    std::filesystem::permissions(dir / "models", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    if (access((dir / "models").c_str(), W_OK) == 0) GTEST_SKIP() << "running as a user who can write anywhere";
+    const CommandResult r = run("generate " + project);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find((dir / "models").string()), std::string::npos) << r.out;
+    std::string header;
+    EXPECT_TRUE(readPropdump(test::readFileBytes(dir / "prop.txt"), header).empty());
+}
+
+TEST(CliGenerate, CtrlCStopsAtTheNextTileWithAValidPropdump) {
+    test::ScratchDir dir;
+    const std::string project = newProject(dir, example("n43.dem"), "--set ZipIt=false");
+    const std::string log = (dir / "out.txt").string();
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        freopen(log.c_str(), "w", stdout);
+        freopen(log.c_str(), "a", stderr);
+        execl(GORVALE_CLI_PATH, GORVALE_CLI_PATH, "generate", project.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait until some models exist, then press Ctrl-C.
+    for (int i = 0; i < 400; ++i) {
+        std::error_code ec;
+        if (std::filesystem::exists(dir / "models", ec) &&
+            std::distance(std::filesystem::directory_iterator(dir / "models"), {}) > 20)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    const int code = WEXITSTATUS(status);
+    std::string header;
+    const auto lines = readPropdump(test::readFileBytes(dir / "prop.txt"), header);
+    if (code == 0) GTEST_SKIP() << "the run finished before the stop arrived";
+    EXPECT_EQ(code, 130) << test::readFileBytes(log);
+    EXPECT_LT(lines.size(), 14400u);
+    expectModelsMatchPropdump(dir, false);
+}
+
+TEST(CliProject, NewThenShowRoundTripsOverrides) {
+    test::ScratchDir dir;
+    const std::string project = (dir / "p.gvl").string();
+    ASSERT_EQ(run("project new " + project + " --set TextureZones.Lowest1=100 --set ZipIt=false").exitCode, 0);
+    const CommandResult r = run("project show " + project);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("ZipIt=false"), std::string::npos);
+    const std::size_t textures = r.out.find("[TextureZones]");
+    ASSERT_NE(textures, std::string::npos);
+    EXPECT_NE(r.out.find("Lowest1=100", textures), std::string::npos);
+    EXPECT_EQ(r.out.find("Lowest1=100"), r.out.find("Lowest1=100", textures));
+    EXPECT_EQ(run("project show " + (dir / "none.gvl").string()).exitCode, 1);
+}
+
+}  // namespace
+}  // namespace gorvale
