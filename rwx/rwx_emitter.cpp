@@ -31,39 +31,49 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The five decimals without their trailing zeros, after the point.
+// The five decimals without their trailing zeros, after the point; written
+// straight into the output (the caller's room covers all five).
 char* putFraction(std::uint32_t fraction, char* out) {
-    char digits[6];
-    digits[0] = static_cast<char>('0' + fraction / 10000);
+    *out = '.';
+    out[1] = static_cast<char>('0' + fraction / 10000);
     const std::uint32_t rest = fraction % 10000;
-    std::memcpy(digits + 1, kDigitPairs + 2 * (rest / 100), 2);
-    std::memcpy(digits + 3, kDigitPairs + 2 * (rest % 100), 2);
-    int last = 4;
-    while (digits[last] == '0') --last;  // fraction is not zero, so a digit remains
-    *out++ = '.';
-    std::memcpy(out, digits, 5);  // the caller's room covers all five
-    return out + last + 1;
+    std::memcpy(out + 2, kDigitPairs + 2 * (rest / 100), 2);
+    std::memcpy(out + 4, kDigitPairs + 2 * (rest % 100), 2);
+    int kept = 5;
+    while (fraction % 10 == 0) {  // fraction is not zero, so a digit remains
+        fraction /= 10;
+        --kept;
+    }
+    return out + 1 + kept;
 }
 
-// Whole numbers below 10^8 by digit pairs; larger ones by the library.
+int decimalDigits(std::uint32_t v) {
+    int digits = 1;
+    while (v >= 10) {
+        v /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+// Whole numbers below 2^32 by digit pairs, written from their last digit
+// backwards; larger ones by the library.
 char* putWhole(std::uint64_t value, char* out) {
-    if (value >= 100000000u) return std::to_chars(out, out + 24, value).ptr;
-    char digits[8];
+    if (value > 0xffffffffu) return std::to_chars(out, out + 24, value).ptr;
     auto v = static_cast<std::uint32_t>(value);
-    int start = 8;
+    char* end = out + decimalDigits(v);
+    char* p = end;
     while (v >= 100) {
-        start -= 2;
-        std::memcpy(digits + start, kDigitPairs + 2 * (v % 100), 2);
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * (v % 100), 2);
         v /= 100;
     }
     if (v >= 10) {
-        start -= 2;
-        std::memcpy(digits + start, kDigitPairs + 2 * v, 2);
+        std::memcpy(p - 2, kDigitPairs + 2 * v, 2);
     } else {
-        digits[--start] = static_cast<char>('0' + v);
+        p[-1] = static_cast<char>('0' + v);
     }
-    std::memcpy(out, digits + start, static_cast<std::size_t>(8 - start));
-    return out + (8 - start);
+    return end;
 }
 
 }  // namespace
