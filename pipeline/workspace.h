@@ -7,6 +7,7 @@
 #include "pipeline/conversion_settings.h"
 #include "pipeline/user_interface.h"
 #include "pipeline/window_values.h"
+#include "rwx/texture_zones.h"
 
 namespace gorvale {
 
@@ -16,6 +17,7 @@ struct Workspace {
 
     ConversionSettings settings;
     ElevationGrid grid;
+    ZoneTable zones;  // texture zones in numeric form; the grid's flattening while a row is flat
     UserInterface* ui;
     bool SettingsModified = false;
     // Object units, step, world-size tables and frame of the world page.
