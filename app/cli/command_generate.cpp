@@ -38,6 +38,15 @@ bool touchesBoundingBox(const std::vector<std::string>& sets) {
     return false;
 }
 
+// A batch run makes the output folders it names; an unwritable one still fails.
+void makeOutputFolders(const ConversionSettings& s) {
+    for (const std::string* path : {&s.RWXFile, &s.PropFile, &s.LogFile}) {
+        const std::filesystem::path parent = std::filesystem::path(*path).parent_path();
+        std::error_code ec;
+        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
+    }
+}
+
 void printWhereOutputWent(const Workspace& ws) {
     const ConversionSettings& s = ws.settings;
     if (!s.NoRWX && !s.AW_Terrain) {
@@ -77,6 +86,7 @@ int runGenerate(int argc, char** argv, int first) {
     hooks.openElevationFile = [&](Workspace& w) {
         std::string ignored;
         applyOverrides(args, w.settings, ignored);
+        makeOutputFolders(w.settings);  // the reader may already write the log
         return open(w);
     };
     if (!LoadProject(ws, project, hooks)) {
@@ -84,6 +94,7 @@ int runGenerate(int argc, char** argv, int first) {
         return 1;
     }
     applyOverrides(args, ws.settings, error);
+    makeOutputFolders(ws.settings);
     if (touchesBoundingBox(args.sets)) {
         SnapNorthSouth(ws);
         SnapEastWest(ws);
@@ -92,12 +103,6 @@ int runGenerate(int argc, char** argv, int first) {
         std::fprintf(stderr, "gorvale-cli: error: no elevation grid: %s could not be read\n",
                      ws.settings.DEMFile.c_str());
         return 1;
-    }
-
-    // A batch run makes the output folders it names; an unwritable one still fails.
-    for (const std::string* path : {&ws.settings.RWXFile, &ws.settings.PropFile, &ws.settings.LogFile}) {
-        const std::filesystem::path parent = std::filesystem::path(*path).parent_path();
-        if (!parent.empty()) std::filesystem::create_directories(parent, ec);
     }
 
     CliUserInterface::installInterruptHandler();
