@@ -12,17 +12,6 @@ namespace {
 
 constexpr std::int64_t kValueScale = 10;
 
-class BusyCursor {
-public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { ui_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    UserInterface& ui_;
-};
-
 std::int32_t saturate(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(
         v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));

@@ -74,18 +74,6 @@ namespace {
 
 constexpr const char* kErrorCaption = "Error";
 
-// The hourglass for the lifetime of the object, whatever way the command ends.
-class BusyCursor {
-public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { ui_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    UserInterface& ui_;
-};
-
 struct Probe {
     std::string firstLineLowered;
     std::string firstBytes;

@@ -46,18 +46,6 @@ constexpr int kIntegerCellBytes = 2;
 
 constexpr const char* kMemoryMessage = "SDTS read failed in memory creation!";
 
-// Hourglass while the reader runs, whatever way it returns.
-class BusyCursor {
-public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { ui_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    UserInterface& ui_;
-};
-
 struct ModuleSlots {
     std::array<std::string, kModuleNames.size()> path;
     std::array<std::string, kModuleNames.size()> lowerCasePath;  // the file name in lower case

@@ -405,17 +405,6 @@ private:
     FilePtr file_;
 };
 
-class BusyCursor {
-public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { ui_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    UserInterface& ui_;
-};
-
 // ---- The reader -----------------------------------------------------------
 
 struct GridExtent {

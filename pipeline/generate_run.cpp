@@ -16,17 +16,6 @@ constexpr int kStatusPanel = 0;
 constexpr int kLogReadChars = 511;
 constexpr const char* kBannerRule = "\t--------------------------------------------\n";
 
-class BusyCursor {
-public:
-    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
-    ~BusyCursor() { ui_.setBusy(false); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-
-private:
-    UserInterface& ui_;
-};
-
 std::int32_t centimetres(const std::string& tenMetreUnits, bool negative) {
     return decimalInt(tenMetreUnits) * (negative ? -1000 : 1000);
 }

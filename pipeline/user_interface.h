@@ -79,6 +79,18 @@ public:
     static constexpr int kProgressMax = 1000;
 };
 
+// The hourglass cursor while a command runs, whatever way it returns.
+class BusyCursor {
+public:
+    explicit BusyCursor(UserInterface& ui) : ui_(ui) { ui_.setBusy(true); }
+    ~BusyCursor() { ui_.setBusy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    UserInterface& ui_;
+};
+
 inline constexpr const char* kFileErrorLine = "Error occured when creating/reading/uploading file::";
 
 // An interface that answers nothing and shows nothing: for batch code paths.
