@@ -4,6 +4,8 @@
 #include <filesystem>
 
 #include "app/core/settings_keys.h"
+#include "import/open_elevation_file.h"
+#include "pipeline/text_convert.h"
 
 namespace gorvale::cli {
 
@@ -46,6 +48,21 @@ bool applyOverrides(const ParsedArgs& args, ConversionSettings& settings, std::s
         }
     }
     return true;
+}
+
+int openInput(const ParsedArgs& args, const std::string& path, CliSession& session) {
+    Workspace& ws = *session.ws;
+    ws.settings.DEMFile = path;
+    if (auto t = args.value("type")) {
+        int type = 0;
+        if (!scanInt(*t, type) || type < 1 || type > 12)
+            return usageError("--type needs a file type from 1 to 12, not \"" + *t + "\"");
+        ws.settings.FileType = type;
+    }
+    if (OpenElevationFile(ws) == kOpenElevationRead && ws.gridLoaded) return 0;
+    if (session.ui.errorCount() == 0)
+        std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", path.c_str());
+    return 1;
 }
 
 int usageError(const std::string& message) {

@@ -29,4 +29,8 @@ bool applyOverrides(const ParsedArgs& args, ConversionSettings& settings, std::s
 
 int usageError(const std::string& message);
 
+// Result of opening a command's input file: 0 read, 1 failed (message shown),
+// 2 bad --type (message shown).
+int openInput(const ParsedArgs& args, const std::string& path, CliSession& session);
+
 }  // namespace gorvale::cli

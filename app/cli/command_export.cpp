@@ -4,7 +4,6 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
-#include "import/open_elevation_file.h"
 #include "import/terrain_export.h"
 #include "pipeline/text_convert.h"
 
@@ -38,20 +37,8 @@ int runExport(int argc, char** argv, int first) {
 
     CliSession session;
     if (!makeSession(args, session, error)) return usageError(error);
+    if (const int rc = openInput(args, args.positional[0], session); rc != 0) return rc;
     Workspace& ws = *session.ws;
-    ws.settings.DEMFile = args.positional[0];
-    if (auto t = args.value("type")) {
-        int type = 0;
-        if (!scanInt(*t, type) || type < 1 || type > 12)
-            return usageError("--type needs a file type from 1 to 12, not \"" + *t + "\"");
-        ws.settings.FileType = type;
-    }
-    if (OpenElevationFile(ws) != kOpenElevationRead || !ws.gridLoaded) {
-        if (session.ui.errorCount() == 0)
-            std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n",
-                         ws.settings.DEMFile.c_str());
-        return 1;
-    }
     if (ExportTerrain(ws, format, args.positional[1], scale, args.flag("square-avg")) != 0) return 1;
     std::printf("Wrote %s\n", args.positional[1].c_str());
     return 0;

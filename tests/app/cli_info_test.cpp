@@ -110,3 +110,54 @@ TEST(CliInfo, SetOverridesApplyBeforeOpening) {
 
 }  // namespace
 }  // namespace gorvale
+
+namespace gorvale {
+namespace {
+
+TEST(CliExport, TerragenAndVistaProExportsOpenAgain) {
+    test::ScratchDir dir;
+    const std::string dem = std::string(GORVALE_SOURCE_DIR) + "/examples/n43.dem";
+    const std::string ter = (dir / "n43.ter").string();
+    CommandResult r = runCli("export --format terragen " + dem + " " + ter);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    r = runCli("info " + ter + " --json");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("\"rows\":"), std::string::npos) << r.out;
+
+    const std::string txt = (dir / "n43.txt").string();
+    r = runCli("export --format vistapro --scale 2 " + dem + " " + txt);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    r = runCli("info " + txt + " --type 5 --json");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+}
+
+TEST(CliExport, RefusesBadOptionsAndUnwritableTargets) {
+    const std::string dem = std::string(GORVALE_SOURCE_DIR) + "/examples/n43.dem";
+    EXPECT_EQ(runCli("export " + dem + " /tmp/x.ter").exitCode, 2);
+    EXPECT_EQ(runCli("export --format png " + dem + " /tmp/x.ter").exitCode, 2);
+    EXPECT_EQ(runCli("export --format terragen --scale 0 " + dem + " /tmp/x.ter").exitCode, 2);
+    EXPECT_EQ(runCli("export --format vistapro --square-avg " + dem + " /tmp/x.txt").exitCode, 2);
+    EXPECT_EQ(runCli("info " + dem + " --type 13").exitCode, 2);
+    const CommandResult r = runCli("export --format terragen " + dem + " /nonexistent/dir/x.ter");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("/nonexistent/dir/x.ter"), std::string::npos) << r.out;
+}
+
+TEST(CliInfo, ReaderQuestionsAreAnsweredFromOptions) {
+    if (!test::haveTestdata()) GTEST_SKIP() << "no ../shared/testdata beside the repository";
+    test::ScratchDir dir;
+    std::filesystem::copy_file(test::sample("raw16/int16.raw"), dir / "int16.bin");
+    const std::string bin = (dir / "int16.bin").string();
+    CommandResult r = runCli("info " + bin);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("--grid-width"), std::string::npos) << r.out;
+    r = runCli("info " + bin + " --grid-width 20 --json");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(runCli("info " + bin + " --grid-width x").exitCode, 2);
+    r = runCli("info " + test::sample("dted/n43.dt0").string() + " --grid-width 121 --json");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("\"elevationRange\":385"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace gorvale
