@@ -305,14 +305,7 @@ int ReadBinaryTerrain(Workspace& ws, std::FILE* in) {
     }
     shiftToMinimum(g, g.LastRow, g.LastCol, mm.minimum());
 
-    TerrainTail tail;
-    tail.toNorth = g.LastRow;
-    tail.toEast = g.LastCol;
-    tail.shownRows = g.LastRow;
-    tail.shownCols = g.LastCol;
-    tail.minimum = mm.minimum();
-    tail.maximum = mm.maximum();
-    FinishTerrainGridLoad(ws, tail);
+    FinishWholeTerrainGrid(ws, mm);
     return 0;
 }
 

@@ -127,14 +127,19 @@ void FinishGridLoadLastStep(Workspace& ws) {
 }
 
 void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum) {
+    const ElevationGrid& g = ws.grid;
+    FinishGridLoad(ws, minimum, maximum, ReaderTail{g.LastRow, g.LastCol, g.LastRow + 1, g.LastCol + 1});
+}
+
+void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail) {
     ElevationGrid& g = ws.grid;
-    ws.settings.ToNorth = format("%d", g.LastRow);
+    ws.settings.ToNorth = format("%d", tail.toNorth);
     SnapNorthSouth(ws);
-    ws.settings.ToEast = format("%d", g.LastCol);
+    ws.settings.ToEast = format("%d", tail.toEast);
     SnapEastWest(ws);
     g.ElevationRange = saturate(std::int64_t{maximum} - minimum);
-    ws.ui->setLabel(Label::Columns, format("%d", g.LastCol + 1));
-    ws.ui->setLabel(Label::Rows, format("%d", g.LastRow + 1));
+    ws.ui->setLabel(Label::Columns, format("%d", tail.shownCols));
+    ws.ui->setLabel(Label::Rows, format("%d", tail.shownRows));
     ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
     g.ColLimit = g.LastCol;
     g.RowLimit = g.LastRow;

@@ -38,6 +38,16 @@ void UpdateSelectionSizeLabels(Workspace& ws);
 // computes the statistics and enables the grid commands.
 void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum);
 
+// The same tail for readers that put other values into ToNorth and ToEast
+// before snapping, or show other row and column counts.
+struct ReaderTail {
+    std::int32_t toNorth = 0;
+    std::int32_t toEast = 0;
+    std::int32_t shownRows = 0;
+    std::int32_t shownCols = 0;
+};
+void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail);
+
 // The last step of the tail alone (statistics, picture, commands), for
 // readers that did the earlier steps themselves.
 void FinishGridLoadLastStep(Workspace& ws);

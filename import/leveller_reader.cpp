@@ -287,14 +287,7 @@ int ReadLeveller(Workspace& ws, std::FILE* in) {
     SequentialSamples samples(in, layout.dataOffset, samplesHeld);
     const MinMaxTracker mm = fillGrid(ws, samples, layout, convert);
 
-    TerrainTail tail;
-    tail.toNorth = g.LastRow;
-    tail.toEast = g.LastCol;
-    tail.shownRows = g.LastRow;
-    tail.shownCols = g.LastCol;
-    tail.minimum = mm.minimum();
-    tail.maximum = mm.maximum();
-    FinishTerrainGridLoad(ws, tail);
+    FinishWholeTerrainGrid(ws, mm);
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "import/terragen_reader.h"
 
+#include "import/grid_operations.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -154,14 +156,10 @@ int ReadTerragen(Workspace& ws, std::FILE* in) {
     }
     // The padding after an odd row length and "EOF " carry nothing we use.
 
-    TerrainTail tail;
-    tail.toNorth = static_cast<std::int32_t>(header.yPts / step);
-    tail.toEast = static_cast<std::int32_t>(header.xPts / step);
-    tail.shownRows = g.LastRow + 1;
-    tail.shownCols = g.LastCol + 1;
-    tail.minimum = mm.minimum();
-    tail.maximum = mm.maximum();
-    FinishTerrainGridLoad(ws, tail);
+    // The rectangle starts from the file's point counts, not the grid's extents.
+    FinishGridLoad(ws, mm.minimum(), mm.maximum(),
+                   ReaderTail{static_cast<std::int32_t>(header.yPts / step),
+                              static_cast<std::int32_t>(header.xPts / step), g.LastRow + 1, g.LastCol + 1});
     ws.ui->setProgress(0);
     ws.ui->setBusy(false);
     return 0;

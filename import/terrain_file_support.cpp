@@ -71,20 +71,9 @@ bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows
     return true;
 }
 
-void FinishTerrainGridLoad(Workspace& ws, const TerrainTail& tail) {
-    ElevationGrid& g = ws.grid;
-    ws.settings.ToNorth = format("%d", tail.toNorth);
-    SnapNorthSouth(ws);
-    ws.settings.ToEast = format("%d", tail.toEast);
-    SnapEastWest(ws);
-    g.ElevationRange = saturatingDifference(tail.maximum, tail.minimum);
-    ws.ui->setLabel(Label::Columns, format("%d", tail.shownCols));
-    ws.ui->setLabel(Label::Rows, format("%d", tail.shownRows));
-    ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
-    g.ColLimit = g.LastCol;
-    g.RowLimit = g.LastRow;
-    ComputeSelectionStats(ws);
-    FinishGridLoadLastStep(ws);
+void FinishWholeTerrainGrid(Workspace& ws, const MinMaxTracker& values) {
+    const ElevationGrid& g = ws.grid;
+    FinishGridLoad(ws, values.minimum(), values.maximum(), ReaderTail{g.LastRow, g.LastCol, g.LastRow, g.LastCol});
 }
 
 }  // namespace gorvale

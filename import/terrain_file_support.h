@@ -98,17 +98,8 @@ void showInvalidGridSize(Workspace& ws, const char* formatName, std::int64_t row
 // The error box of a reader: text with an OK button, caption "Error".
 void showTerrainReaderError(Workspace& ws, const std::string& text);
 
-// The reader tail of the terrain-editor formats: like FinishGridLoad, but the
-// caller says what goes into ToNorth/ToEast before snapping and what the
-// row and column labels show.
-struct TerrainTail {
-    std::int32_t toNorth = 0;
-    std::int32_t toEast = 0;
-    std::int32_t shownRows = 0;
-    std::int32_t shownCols = 0;
-    std::int32_t minimum = 0;
-    std::int32_t maximum = 0;
-};
-void FinishTerrainGridLoad(Workspace& ws, const TerrainTail& tail);
+// The reader tail of Binary Terrain and Leveller: the whole grid selected,
+// LastRow and LastCol shown as the row and column counts.
+void FinishWholeTerrainGrid(Workspace& ws, const MinMaxTracker& values);
 
 }  // namespace gorvale
