@@ -20,27 +20,11 @@
 namespace gorvale {
 namespace {
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string out;
-};
+using test::CommandResult;
 
-CommandResult run(const std::string& arguments) {
-    // Temporary models go to the system's temp folder, not the test's working folder.
-    const std::string command = "TEMP=" + std::filesystem::temp_directory_path().string() + " " +
-                                std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
-    CommandResult r;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+CommandResult run(const std::string& arguments) { return test::runCli(arguments); }
 
-std::string example(const std::string& name) { return std::string(GORVALE_SOURCE_DIR) + "/examples/" + name; }
+std::string example(const std::string& name) { return test::examplePath(name); }
 
 struct PropLine {
     std::vector<long> numbers;

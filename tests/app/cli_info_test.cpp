@@ -12,27 +12,11 @@
 namespace gorvale {
 namespace {
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
+using test::CommandResult;
 
-CommandResult runCli(const std::string& arguments) {
-    const std::string command = std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
-    CommandResult r;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+CommandResult runCli(const std::string& arguments) { return test::runCli(arguments); }
 
-std::string examplePath(const std::string& name) {
-    return std::string(GORVALE_SOURCE_DIR) + "/examples/" + name;
-}
+using test::examplePath;
 
 TEST(CliUsage, HelpExplainsEveryCommandAndOption) {
     CommandResult r = runCli("--help");

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <cstdio>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace gorvale::test {
@@ -44,6 +46,24 @@ std::string readFileBytes(const std::filesystem::path& path) {
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+CommandResult runCli(const std::string& arguments) {
+    const std::string command = "TEMP=" + std::filesystem::temp_directory_path().string() + " " +
+                                std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
+    CommandResult r;
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string examplePath(const std::string& name) {
+    return std::string(GORVALE_SOURCE_DIR) + "/examples/" + name;
 }
 
 Answer RecordingUserInterface::message(const std::string& text, const std::string& caption,

@@ -35,6 +35,16 @@ private:
 std::string readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
+// Runs gorvale-cli with the given arguments (a shell command line); stdout
+// and stderr together. Temporary models go to the system's temp folder.
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+};
+CommandResult runCli(const std::string& arguments);
+// A file of the repository's examples/ folder.
+std::string examplePath(const std::string& name);
+
 struct RecordedMessage {
     std::string text;
     std::string caption;
