@@ -49,8 +49,10 @@ void writeFileBytes(const std::filesystem::path& path, const std::string& bytes)
 }
 
 CommandResult runCli(const std::string& arguments) {
-    const std::string command = "TEMP=" + std::filesystem::temp_directory_path().string() + " " +
-                                std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
+    // A TEMP of its own, so that tests running side by side never share temporary models.
+    ScratchDir temp;
+    const std::string command =
+        "TEMP=" + temp.path().string() + " " + std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
     CommandResult r;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return r;

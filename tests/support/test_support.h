@@ -36,7 +36,7 @@ std::string readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
 
 // Runs gorvale-cli with the given arguments (a shell command line); stdout
-// and stderr together. Temporary models go to the system's temp folder.
+// and stderr together. Temporary models go to a scratch folder of the call's own.
 struct CommandResult {
     int exitCode = -1;
     std::string out;
