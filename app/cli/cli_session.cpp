@@ -48,6 +48,11 @@ bool applyOverrides(const ParsedArgs& args, ConversionSettings& settings, std::s
     return true;
 }
 
+int notReadError(const std::string& file) {
+    std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", file.c_str());
+    return 1;
+}
+
 int usageError(const std::string& message) {
     std::fprintf(stderr, "gorvale-cli: %s (try gorvale-cli --help)\n", message.c_str());
     return 2;

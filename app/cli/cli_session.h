@@ -29,4 +29,8 @@ bool applyOverrides(const ParsedArgs& args, ConversionSettings& settings, std::s
 
 int usageError(const std::string& message);
 
+// The closing line of a command whose elevation file was not read: readers'
+// own messages do not always name the file. Returns the exit code 1.
+int notReadError(const std::string& file);
+
 }  // namespace gorvale::cli

@@ -46,12 +46,7 @@ int runExport(int argc, char** argv, int first) {
             return usageError("--type needs a file type from 1 to 12, not \"" + *t + "\"");
         ws.settings.FileType = type;
     }
-    if (OpenElevationFile(ws) != kOpenElevationRead || !ws.gridLoaded) {
-        if (session.ui.errorCount() == 0)
-            std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n",
-                         ws.settings.DEMFile.c_str());
-        return 1;
-    }
+    if (OpenElevationFile(ws) != kOpenElevationRead || !ws.gridLoaded) return notReadError(ws.settings.DEMFile);
     if (ExportTerrain(ws, format, args.positional[1], scale, args.flag("square-avg")) != 0) return 1;
     std::printf("Wrote %s\n", args.positional[1].c_str());
     return 0;

@@ -101,12 +101,7 @@ int runInfo(int argc, char** argv, int first) {
     }
 
     const int rc = OpenElevationFile(ws);
-    if (rc != 0 || !ws.gridLoaded) {
-        if (session.ui.errorCount() == 0)
-            std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n",
-                         ws.settings.DEMFile.c_str());
-        return 1;
-    }
+    if (rc != kOpenElevationRead || !ws.gridLoaded) return notReadError(ws.settings.DEMFile);
     if (args.flag("json"))
         printJson(session);
     else
