@@ -15,9 +15,18 @@ namespace {
 constexpr int kStatusPanel = 0;
 constexpr int kLogReadChars = 511;
 constexpr const char* kBannerRule = "\t--------------------------------------------\n";
+// The model writer ends its log lines in CR LF; the run's lines match them.
+constexpr const char* kLogLineEnd = "\r\n";
 
 std::int32_t centimetres(const std::string& tenMetreUnits, bool negative) {
     return decimalInt(tenMetreUnits) * (negative ? -1000 : 1000);
+}
+
+// A log line as the log page shows it: the line end, LF or CR LF, becomes LF.
+std::string pageLine(std::string line) {
+    const std::size_t n = line.size();
+    if (n >= 2 && line[n - 1] == '\n' && line[n - 2] == '\r') line.erase(n - 2, 1);
+    return line;
 }
 
 WorkingRectangle workingRectangle(const Workspace& ws) {
@@ -35,10 +44,14 @@ int SelectionTileCount(const Workspace& ws) {
 }
 
 void GenerateRun::logLine(const std::string& text) {
-    if (ws_.settings.LogEnable && run_.LogStream) {
-        std::fputs(text.c_str(), run_.LogStream.get());
-        std::fflush(run_.LogStream.get());
+    if (!ws_.settings.LogEnable || !run_.LogStream) return;
+    std::string line = text;
+    if (!line.empty() && line.back() == '\n') {
+        line.pop_back();
+        line += kLogLineEnd;
     }
+    std::fputs(line.c_str(), run_.LogStream.get());
+    std::fflush(run_.LogStream.get());
 }
 
 GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
@@ -103,7 +116,7 @@ void GenerateRun::showLogPage() {
         if (!std::fgets(buf, sizeof buf, in.get())) break;
         // A last line without its line end is not shown.
         if (std::feof(in.get())) break;
-        if (std::strncmp(buf, "Writing", 7) != 0 || s.DetailedLog) ws_.ui->appendLogPage(buf);
+        if (std::strncmp(buf, "Writing", 7) != 0 || s.DetailedLog) ws_.ui->appendLogPage(pageLine(buf));
     }
 }
 
@@ -183,9 +196,11 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     run_.MaxPoint = {kMaxPointStart, 0, 0};
     outcome.tilesTotal = SelectionTileCount(ws_);
 
+    // NoRWX means no model at all, the single model included.
+    const bool singleModel = s.SingleObjectGround && !s.NoRWX;
     if (!s.AW_Terrain && services.writer && services.heights) {
         (void)rwxPrefix;  // the tile names are formed from RWXFile by the layout
-        if (s.SingleObjectGround) services.writer->BeginSingleModel();
+        if (singleModel) services.writer->BeginSingleModel();
         TileLoop loop{s, g, *ws_.ui, run_, *services.heights, *services.writer, services.builder,
                       services.trees, services.clock};
         outcome.layout = LayoutTiles(loop, numbers);
@@ -196,7 +211,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
         else
             ws_.ui->message("Native terrain generation is not available in this build.", "Error",
                             MessageKind::Error, Buttons::Ok);
-    } else if (s.SingleObjectGround && services.writer) {
+    } else if (singleModel && services.writer) {
         services.writer->EndSingleModel();
     }
     run_.PropdumpStream.reset();

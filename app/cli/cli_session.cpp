@@ -60,8 +60,12 @@ int openInput(const ParsedArgs& args, const std::string& path, CliSession& sessi
         ws.settings.FileType = type;
     }
     if (OpenElevationFile(ws) == kOpenElevationRead && ws.gridLoaded) return 0;
-    if (session.ui.errorCount() == 0)
-        std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", path.c_str());
+    return notReadError(path);
+}
+
+int notReadError(const std::string& file) {
+    // Readers' own messages do not always name the file.
+    std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", file.c_str());
     return 1;
 }
 

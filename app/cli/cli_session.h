@@ -33,4 +33,8 @@ int usageError(const std::string& message);
 // 2 bad --type (message shown).
 int openInput(const ParsedArgs& args, const std::string& path, CliSession& session);
 
+// The closing line of a command whose elevation file was not read. Returns
+// the exit code 1.
+int notReadError(const std::string& file);
+
 }  // namespace gorvale::cli

@@ -14,10 +14,17 @@ extern "C" void onInterrupt(int) {
     interrupted = 1;
 }
 
+// A dialog text on one line of stderr: trailing line ends dropped, inner
+// ones (as in "...grid:\nTotal Points: 14641") turned into blanks.
 std::string oneLine(const std::string& text) {
     std::string r = text;
     while (!r.empty() && (r.back() == '\n' || r.back() == '\r')) r.pop_back();
-    return r;
+    std::string out;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        if (r[i] == '\r' && i + 1 < r.size() && r[i + 1] == '\n') continue;
+        out.push_back(r[i] == '\n' || r[i] == '\r' ? ' ' : r[i]);
+    }
+    return out;
 }
 
 }  // namespace

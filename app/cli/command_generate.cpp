@@ -50,7 +50,10 @@ void makeOutputFolders(const ConversionSettings& s) {
 void printWhereOutputWent(const Workspace& ws) {
     const ConversionSettings& s = ws.settings;
     if (!s.NoRWX && !s.AW_Terrain) {
-        std::printf("Models:   %s*%s\n", s.RWXFile.c_str(), s.ZipIt ? ".zip" : ".rwx");
+        if (s.SingleObjectGround)
+            std::printf("Model:    %s%s\n", s.RWXFile.c_str(), s.ZipIt ? ".zip" : ".rwx");
+        else
+            std::printf("Models:   %s*%s\n", s.RWXFile.c_str(), s.ZipIt ? ".zip" : ".rwx");
     }
     if (!s.NoPropfile && !s.AW_Terrain) std::printf("Propdump: %s\n", s.PropFile.c_str());
     if (s.LogEnable) std::printf("Log:      %s\n", s.LogFile.c_str());
@@ -108,8 +111,13 @@ int runGenerate(int argc, char** argv, int first) {
     CliUserInterface::installInterruptHandler();
     ConversionJob job(ws);
     ui.tilesTotal = SelectionTileCount(ws);
+    const bool logWanted = ws.settings.LogEnable;
     const GenerateOutcome outcome = job.Generate();
     ui.endProgressLine();
+    // The run switches logging off, silently, when the log cannot be opened.
+    if (outcome.started && logWanted && !ws.settings.LogEnable)
+        std::fprintf(stderr, "gorvale-cli: warning: cannot write the log file %s; the run went on without a log\n",
+                     ws.settings.LogFile.c_str());
     if (!outcome.started || outcome.runResult != kRunCompleted) return 1;
     if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > 0) return 1;
     printWhereOutputWent(ws);
