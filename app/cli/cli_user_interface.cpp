@@ -27,6 +27,13 @@ std::string oneLine(const std::string& text) {
     return out;
 }
 
+// The command-line option that answers a dialog.
+const char* optionFor(const std::string& caption) {
+    if (caption == "ETOPO Size" || caption == "DTED grid size") return "--grid-width N";
+    if (caption == "Merge multiple grids") return "--dted-merge EAST,NORTH,NUMGRID";
+    return "its option";
+}
+
 }  // namespace
 
 Answer CliUserInterface::message(const std::string& text, const std::string& caption,
@@ -58,14 +65,24 @@ void CliUserInterface::fileError(const std::string& detail) {
 
 std::optional<std::string> CliUserInterface::ask(const AskRequest& request) {
     auto it = answers.find(request.caption);
-    if (it != answers.end()) return it->second;
+    if (it != answers.end()) {
+        // A dialog asks again when the answer did not fit (the ETOPO5 width
+        // must divide the sample count); the option's answer cannot change,
+        // so asking again would never end.
+        if (++askedTimes_[request.caption] == 1) return it->second;
+        ++errors_;
+        endProgressLine();
+        std::fprintf(stderr, "gorvale-cli: error: the answer \"%s\" to \"%s\" does not fit the file (%s); give another "
+                     "with %s\n",
+                     it->second.c_str(), request.caption.c_str(), oneLine(request.prompt).c_str(),
+                     optionFor(request.caption));
+        return std::nullopt;
+    }
     // Merging DTED tiles is an offer, not a question that needs an answer.
     if (request.caption == "Merge multiple grids") return std::nullopt;
     endProgressLine();
-    const bool width = request.caption == "ETOPO Size" || request.caption == "DTED grid size";
     std::fprintf(stderr, "gorvale-cli: the file needs an answer to \"%s\" (%s); give it with %s\n",
-                 request.caption.c_str(), oneLine(request.prompt).c_str(),
-                 width ? "--grid-width N" : "its option");
+                 request.caption.c_str(), oneLine(request.prompt).c_str(), optionFor(request.caption));
     return std::nullopt;
 }
 

@@ -46,6 +46,7 @@ public:
 
 private:
     std::map<Label, std::string> labels_;
+    std::map<std::string, int> askedTimes_;  // by caption, for answers taken from options
     int errors_ = 0;
     bool progressShown_ = false;
     std::chrono::steady_clock::time_point started_{};

@@ -112,6 +112,9 @@ int runGenerate(int argc, char** argv, int first) {
     ConversionJob job(ws);
     ui.tilesTotal = SelectionTileCount(ws);
     const bool logWanted = ws.settings.LogEnable;
+    // Only the run's own errors decide the result: a message while loading
+    // (a reader that could not write its log) did not stop the grid.
+    const int errorsBeforeRun = ui.errorCount();
     const GenerateOutcome outcome = job.Generate();
     ui.endProgressLine();
     // The run switches logging off, silently, when the log cannot be opened.
@@ -119,7 +122,7 @@ int runGenerate(int argc, char** argv, int first) {
         std::fprintf(stderr, "gorvale-cli: warning: cannot write the log file %s; the run went on without a log\n",
                      ws.settings.LogFile.c_str());
     if (!outcome.started || outcome.runResult != kRunCompleted) return 1;
-    if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > 0) return 1;
+    if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return 1;
     printWhereOutputWent(ws);
     std::printf("%d tiles written\n", outcome.layout.TilesDone);
     if (outcome.layout.End == LayoutEnd::Stopped) {

@@ -201,6 +201,39 @@ TEST(CliGenerate, CtrlCStopsAtTheNextTileWithAValidPropdump) {
     expectModelsMatchPropdump(dir, false);
 }
 
+// The DEM reader and the run both find the log unwritable: the reader says so
+// while the project loads, the run goes on without a log, and the job counts
+// as done.
+TEST(CliGenerate, UnwritableLogStillConvertsAndWarns) {
+    test::ScratchDir dir;
+    test::writeFileBytes(dir / "blocked", "a file, not a folder");
+    const std::string project =
+        newProject(dir, example("n43.dem"),
+                   "--set Scaling=15 --set ZipIt=false --set LogEnable=true --set RelaxToOtherApps=false");
+    const std::string log = (dir / "blocked" / "run.log").string();
+    const CommandResult r = run("generate " + project + " --set LogFile=" + log);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("cannot write the log file " + log + "; the run went on without a log"), std::string::npos)
+        << r.out;
+    expectModelsMatchPropdump(dir, false);
+}
+
+TEST(CliGenerate, SingleModelIsNamedAfterThePrefixAndNoRwxWritesNone) {
+    test::ScratchDir dir;
+    const std::string project = newProject(
+        dir, example("n43.dem"), "--set Scaling=15 --set ZipIt=false --set SingleObjectGround=true --set RelaxToOtherApps=false");
+    CommandResult r = run("generate " + project);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Model:    " + (dir / "models" / "z").string() + ".rwx\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(std::filesystem::exists(dir / "models" / "z.rwx"));
+
+    std::filesystem::remove_all(dir / "models");
+    r = run("generate " + project + " --set NoRWX=true");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out.find("Model"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir / "models" / "z.rwx"));
+}
+
 TEST(CliProject, NewThenShowRoundTripsOverrides) {
     test::ScratchDir dir;
     const std::string project = (dir / "p.gvl").string();

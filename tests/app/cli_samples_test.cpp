@@ -147,6 +147,19 @@ TEST(CliSamples, RawSixteenBitSamplesReadAsEtopoWithTheirWidth) {
     }
 }
 
+// The width dialog repeats until the width divides the sample count; an
+// answer from the command line cannot change, so it ends in a message.
+TEST(CliSamples, EtopoWidthThatDoesNotFitEndsInAMessage) {
+    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
+    test::ScratchDir dir;
+    const fs::path odd = dir / "odd.bin";
+    test::writeFileBytes(odd, test::readFileBytes(test::sample("raw16/int16.raw")) + "xyz");  // 401 samples
+    const CommandResult r = runCli("info '" + odd.string() + "' --grid-width 20");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("the answer \"20\" to \"ETOPO Size\" does not fit the file"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(odd.string() + " was not read as an elevation model"), std::string::npos) << r.out;
+}
+
 TEST(CliSamples, ShippedExampleReads) {
     expectReadout(std::string(GORVALE_SOURCE_DIR) + "/examples/n43.dem", "", 122, 122, 460 - 75);
 }
