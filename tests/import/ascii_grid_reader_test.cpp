@@ -128,8 +128,7 @@ TEST(AsciiGridSamples, ReadsFileWithoutNoDataLineWhoseValuesStartWithNan) {
 }
 
 // gdal-written/n43_aaigrid.asc: DTED n43 written by GDAL's AAIGrid driver,
-// 121 x 121 integers. GDAL 3.6.2: (0,0)=294 (0,120)=247 (120,0)=202
-// (120,120)=182 (60,40)=143 (40,60)=120, range 75..460.
+// 121 x 121 integers.
 TEST(AsciiGridSamples, ReadsGdalWrittenGrid) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
@@ -137,13 +136,7 @@ TEST(AsciiGridSamples, ReadsGdalWrittenGrid) {
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 120);
     EXPECT_EQ(g.LastCol, 120);
-    EXPECT_EQ(g.cell(120, 120), 294);
-    EXPECT_EQ(g.cell(120, 0), 247);
-    EXPECT_EQ(g.cell(0, 120), 202);
-    EXPECT_EQ(g.cell(0, 0), 182);
-    EXPECT_EQ(g.cell(60, 80), 143);
-    EXPECT_EQ(g.cell(80, 60), 120);
-    EXPECT_EQ(g.ElevationRange, 460 - 75);
+    expectN43Cells(g);
     EXPECT_EQ(run.ui.labels[Label::Rows], "121");
 }
 

@@ -294,6 +294,26 @@ Damage headerDamage(std::string bytes, std::size_t headerBytes, unsigned seed) {
     };
 }
 
+void expectN43Cells(const ElevationGrid& g, std::int32_t shift) {
+    EXPECT_EQ(g.cell(120, 120), 294 + shift);  // north-west
+    EXPECT_EQ(g.cell(120, 0), 247 + shift);    // north-east
+    EXPECT_EQ(g.cell(0, 120), 202 + shift);    // south-west
+    EXPECT_EQ(g.cell(0, 0), 182 + shift);      // south-east
+    EXPECT_EQ(g.cell(60, 80), 143 + shift);
+    EXPECT_EQ(g.cell(80, 60), 120 + shift);
+    EXPECT_EQ(g.ElevationRange, 460 - 75);
+}
+
+void expectTwentySquareCells(const ElevationGrid& g) {
+    EXPECT_EQ(g.cell(19, 19), 107);
+    EXPECT_EQ(g.cell(19, 0), 148);
+    EXPECT_EQ(g.cell(0, 19), 181);
+    EXPECT_EQ(g.cell(0, 0), 107);
+    EXPECT_EQ(g.cell(9, 13), 123);
+    EXPECT_EQ(g.cell(13, 9), 140);
+    EXPECT_EQ(g.ElevationRange, 255 - 74);
+}
+
 std::int64_t storedSum(const ElevationGrid& g) {
     std::int64_t sum = 0;
     for (int r = 0; r < g.AllocatedRows(); ++r)

@@ -159,6 +159,21 @@ Damage headerDamage(std::string bytes, std::size_t headerBytes, unsigned seed);
 // first that does not. Returns how many were read.
 int checkDamaged(const ByteRunner& run, const Damage& damage, int count, const HarnessRules& rules);
 
+// ---- Reference values of samples that several formats hold ----------------------
+// Read with GDAL 3.6.2 (python osgeo, ReadAsArray). GDAL pixel (line y,
+// column x) of an H x W raster is this program's row H - 1 - y, column
+// W - 1 - x (row 0 south, column 0 east).
+
+// The DTED cell n43 (dted/n43.dt0 and its gdal-written/ copies), 121 x 121,
+// 75..460: pixel (0,0)=294 (0,120)=247 (120,0)=202 (120,120)=182 (60,40)=143
+// (40,60)=120. Checks those six cells, each `shift`ed, and the range 385.
+void expectN43Cells(const ElevationGrid& g, std::int32_t shift = 0);
+
+// The 20 x 20 picture of raw16/ and bmp/8bit_pal.bmp, 74..255: pixel
+// (0,0)=107 (0,19)=148 (19,0)=181 (19,19)=107 (10,6)=123 (6,10)=140.
+// Checks those six cells and the range 181.
+void expectTwentySquareCells(const ElevationGrid& g);
+
 // ---- Looking at grids ---------------------------------------------------------------
 
 std::int64_t storedSum(const ElevationGrid& g);

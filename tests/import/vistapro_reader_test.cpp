@@ -129,9 +129,7 @@ TEST(VistaProReader, ReadsBackAGridWrittenTheVistaProWay) {
         ASSERT_EQ(g.LastCol, 120);
         for (int r = 0; r <= 120; ++r)
             for (int c = 0; c <= 120; ++c) ASSERT_EQ(g.cell(r, c), source.grid.cell(r, c)) << r << "," << c;
-        // GDAL 3.6.2: pixel (0,0) = 294 is the north-west corner; range 75..460.
-        EXPECT_EQ(g.cell(120, 120), 294);
-        EXPECT_EQ(g.ElevationRange, 460 - 75);
+        expectN43Cells(g);
     }
 }
 
