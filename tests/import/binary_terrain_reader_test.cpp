@@ -6,12 +6,14 @@
 #include <limits>
 
 #include "import/terrain_file_support.h"
-#include "tests/import/terrain_reader_test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale {
 namespace {
 
 using test::ReaderHarness;
+using test::shownOnce;
+using test::shownOnceContaining;
 
 constexpr std::size_t kHeaderBytes = 256;
 
@@ -33,15 +35,7 @@ std::string binaryTerrain(std::int32_t cols, std::int32_t rows, std::uint16_t sa
     return s + samples;
 }
 
-std::string int16Samples(std::initializer_list<int> values) {
-    std::string s;
-    for (int v : values) test::putLe16(s, static_cast<std::uint16_t>(v));
-    return s;
-}
-
-int readBytes(ReaderHarness& h, const std::string& bytes) {
-    return test::runOn(h, ReadBinaryTerrain, bytes);
-}
+const test::ByteRunner readBytes = test::fromMemory(ReadBinaryTerrain);
 
 int readSample(ReaderHarness& h, const std::string& relative) {
     FilePtr f = openFile(test::sample(relative).string(), "rb");
@@ -50,12 +44,7 @@ int readSample(ReaderHarness& h, const std::string& relative) {
     return ReadBinaryTerrain(h.ws, f.get());
 }
 
-class BinaryTerrainSamples : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!test::haveTestdata()) GTEST_SKIP() << "shared test data not found";
-    }
-};
+class BinaryTerrainSamples : public test::TestdataTest {};
 
 // Reference values: GDAL 3.6.2 (gdal.Open(...).ReadAsArray()), mapped to
 // row 0 = south, column 0 = east, truncated and shifted by the minimum.
@@ -79,14 +68,9 @@ TEST_F(BinaryTerrainSamples, CraterFloatSamplesLandEastFirstAndShiftedToZero) {
     // The row and column at the extents carry no data.
     EXPECT_EQ(g.cell(513, 100), 0);
     EXPECT_EQ(g.cell(100, 513), 0);
-    std::int32_t lo = std::numeric_limits<std::int32_t>::max(), hi = std::numeric_limits<std::int32_t>::min();
-    for (int r = 0; r < g.LastRow; ++r)
-        for (int c = 0; c < g.LastCol; ++c) {
-            lo = std::min(lo, g.cell(r, c));
-            hi = std::max(hi, g.cell(r, c));
-        }
-    EXPECT_EQ(lo, 0);
-    EXPECT_EQ(hi, 954);
+    const test::ValueRange data = test::valueRange(g, g.LastRow, g.LastCol);
+    EXPECT_EQ(data.min, 0);
+    EXPECT_EQ(data.max, 954);
 }
 
 TEST_F(BinaryTerrainSamples, GdalWrittenInt16FileReadsTheDtedValues) {
@@ -95,12 +79,8 @@ TEST_F(BinaryTerrainSamples, GdalWrittenInt16FileReadsTheDtedValues) {
     const ElevationGrid& g = h.ws.grid;
     EXPECT_EQ(g.LastRow, 121);
     EXPECT_EQ(g.LastCol, 121);
-    // GDAL: 75 .. 460.
-    EXPECT_EQ(g.ElevationRange, 460 - 75);
-    EXPECT_EQ(g.cell(0, 0), 182 - 75);
-    EXPECT_EQ(g.cell(0, 120), 202 - 75);
-    EXPECT_EQ(g.cell(120, 0), 247 - 75);
-    EXPECT_EQ(g.cell(120, 120), 294 - 75);
+    // Shifted by the minimum, 75.
+    test::expectN43Cells(g, -75);
     EXPECT_EQ(g.cell(60, 30), 0);  // the lowest point
     EXPECT_EQ(g.cell(17, 99), 131);
 }
@@ -136,7 +116,7 @@ TEST_F(BinaryTerrainSamples, TailSnapsTheRectangleAndEnablesTheGridCommands) {
 
 TEST(BinaryTerrainLayout, ThreeColumnsOfTwoRowsLandEastFirstThenShift) {
     ReaderHarness h;
-    ASSERT_EQ(readBytes(h, binaryTerrain(3, 2, 2, 0, int16Samples({1, 2, 3, 4, 5, 6}))), 0);
+    ASSERT_EQ(readBytes(h, binaryTerrain(3, 2, 2, 0, test::le16Samples({1, 2, 3, 4, 5, 6}))), 0);
     const ElevationGrid& g = h.ws.grid;
     ASSERT_EQ(g.LastCol, 3);
     ASSERT_EQ(g.LastRow, 2);
@@ -203,7 +183,7 @@ TEST(BinaryTerrainLayout, NotANumberSamplesStayOutOfTheMinimum) {
 TEST(BinaryTerrainLayout, ShortFileKeepsWhatItHolds) {
     // Header says 2 x 2; the file holds three samples.
     ReaderHarness h;
-    ASSERT_EQ(readBytes(h, binaryTerrain(2, 2, 2, 0, int16Samples({10, 20, 30}))), 0);
+    ASSERT_EQ(readBytes(h, binaryTerrain(2, 2, 2, 0, test::le16Samples({10, 20, 30}))), 0);
     const ElevationGrid& g = h.ws.grid;
     EXPECT_EQ(g.cell(0, 1), 0);
     EXPECT_EQ(g.cell(1, 1), 10);
@@ -248,12 +228,10 @@ TEST(BinaryTerrainLayout, ColumnsTallerThanOneReadAreReadInPieces) {
 
 TEST(BinaryTerrainRefusal, MissingSignatureShowsItsBoxAndKeepsTheGrid) {
     ReaderHarness h;
-    std::string bytes = binaryTerrain(2, 2, 2, 0, int16Samples({1, 2, 3, 4}));
+    std::string bytes = binaryTerrain(2, 2, 2, 0, test::le16Samples({1, 2, 3, 4}));
     bytes[0] = 'B';
     EXPECT_EQ(readBytes(h, bytes), -1);
-    ASSERT_EQ(h.ui.messages.size(), 1u);
-    EXPECT_EQ(h.ui.messages[0].text, "Not a Binary Terrain file!");
-    EXPECT_EQ(h.ui.messages[0].buttons, Buttons::YesNoCancel);
+    EXPECT_TRUE(shownOnce(h.ui, "Not a Binary Terrain file!", Buttons::YesNoCancel));
     EXPECT_TRUE(h.previousGridKept());
 }
 
@@ -272,8 +250,7 @@ TEST(BinaryTerrainRefusal, UnsupportedSampleKindsAreNamed) {
     for (const Case& c : cases) {
         ReaderHarness h;
         EXPECT_EQ(readBytes(h, binaryTerrain(2, 2, c.bytes, c.flag, std::string(64, '\1'))), -1);
-        ASSERT_EQ(h.ui.messages.size(), 1u) << c.text;
-        EXPECT_NE(h.ui.messages[0].text.find(c.text), std::string::npos) << h.ui.messages[0].text;
+        EXPECT_TRUE(shownOnceContaining(h.ui, {c.text}));
         EXPECT_TRUE(h.previousGridKept());
     }
 }
@@ -292,10 +269,8 @@ TEST(BinaryTerrainRefusal, HostileSizesGetAMessageAndNoAllocation) {
     };
     for (const Case& c : cases) {
         ReaderHarness h;
-        EXPECT_EQ(readBytes(h, binaryTerrain(c.cols, c.rows, 2, 0, int16Samples({1, 2}))), -1);
-        ASSERT_EQ(h.ui.messages.size(), 1u);
-        EXPECT_NE(h.ui.messages[0].text.find(c.text), std::string::npos) << h.ui.messages[0].text;
-        EXPECT_NE(h.ui.messages[0].text.find("Binary Terrain file input.dat"), std::string::npos);
+        EXPECT_EQ(readBytes(h, binaryTerrain(c.cols, c.rows, 2, 0, test::le16Samples({1, 2}))), -1);
+        EXPECT_TRUE(shownOnceContaining(h.ui, {c.text, "Binary Terrain file input.dat"}));
         EXPECT_TRUE(h.previousGridKept());
     }
 }
@@ -310,37 +285,36 @@ TEST(BinaryTerrainRefusal, TruncationWithinToleranceIsReadBeyondItRefused) {
     ReaderHarness tooLittle;
     EXPECT_EQ(readBytes(tooLittle, binaryTerrain(1200, 1000, 2, 0, std::string(announced / 16 * 2 - 2, '\1'))),
               -1);
-    ASSERT_EQ(tooLittle.ui.messages.size(), 1u);
-    EXPECT_NE(tooLittle.ui.messages[0].text.find("damaged"), std::string::npos);
+    EXPECT_TRUE(shownOnceContaining(tooLittle.ui, {"damaged"}));
     EXPECT_TRUE(tooLittle.previousGridKept());
 }
 
 TEST(TerrainGridAllocation, MoreThanTheCellLimitGetsTheReadersMessage) {
     ReaderHarness h;
     EXPECT_FALSE(allocateReaderGrid(h.ws, "Leveller", ElevationGrid::kMaxCells / 1000 + 1, 1000));
-    ASSERT_EQ(h.ui.messages.size(), 1u);
-    EXPECT_NE(h.ui.messages[0].text.find("Leveller file input.dat: a grid of 268436 rows by 1000 columns is "
-                                         "too large"),
-              std::string::npos)
-        << h.ui.messages[0].text;
+    EXPECT_TRUE(
+        shownOnceContaining(h.ui, {"Leveller file input.dat: a grid of 268436 rows by 1000 columns is too large"}));
     EXPECT_TRUE(h.previousGridKept());
     EXPECT_TRUE(allocateReaderGrid(h.ws, "Leveller", 3, 4));
     EXPECT_EQ(h.ws.grid.AllocatedRows(), 3);
 }
 
+// A refusal may be silent but must keep the previous grid.
+const test::HarnessRules kRobustness{.silentRefusalAllowed = true};
+
 TEST_F(BinaryTerrainSamples, EveryPrefixEndsInAMessageOrARead) {
     const std::string bytes = test::readFileBytes(test::sample("gdal-written/n43_bt.bt"));
     // Every prefix through the header and the first columns, then every 97th.
-    test::checkPrefixes(ReadBinaryTerrain, bytes, 1024, 97);
+    test::checkPrefixes(readBytes, bytes, test::prefixLengths(bytes.size(), 1024, 97), kRobustness);
     const std::string crater = test::readFileBytes(test::sample("bt/crater_0513.bt"));
-    test::checkPrefixes(ReadBinaryTerrain, crater, 300, 40961);
+    test::checkPrefixes(readBytes, crater, test::prefixLengths(crater.size(), 300, 40961), kRobustness);
 }
 
 TEST_F(BinaryTerrainSamples, DamagedFilesNeverMisbehave) {
     const std::string bytes = test::readFileBytes(test::sample("gdal-written/n43_bt.bt"));
-    test::checkMutations(ReadBinaryTerrain, bytes, 64, 600, 20240611u);
+    test::checkDamaged(readBytes, test::headerDamage(bytes, 64, 20240611u), 600, kRobustness);
     const std::string crater = test::readFileBytes(test::sample("bt/crater_0513.bt"));
-    test::checkMutations(ReadBinaryTerrain, crater, 64, 30, 7u);
+    test::checkDamaged(readBytes, test::headerDamage(crater, 64, 7u), 30, kRobustness);
 }
 
 }  // namespace

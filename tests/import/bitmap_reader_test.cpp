@@ -6,21 +6,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "tests/import/raster_reader_test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale::test {
 namespace {
 
 const PathReader kReadBitmap = nameReader(&ReadBitmap);
-
-void put16(std::string& s, std::size_t at, std::uint32_t v) {
-    s[at] = static_cast<char>(v & 0xFF);
-    s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& s, std::size_t at, std::uint32_t v) {
-    put16(s, at, v & 0xFFFF);
-    put16(s, at + 2, v >> 16);
-}
 
 // A bitmap file laid out as Windows writers lay it out. `lines` holds the
 // pixel bytes of each image line from the top, without padding.
@@ -40,26 +31,26 @@ std::string makeBitmap(const BitmapPlan& plan) {
     std::string header(14 + plan.headerBytes, '\0');
     header[0] = 'B';
     header[1] = 'M';
-    put32(header, 14, plan.headerBytes);
+    setLe32(header, 14, plan.headerBytes);
     if (plan.headerBytes == 12) {
-        put16(header, 18, static_cast<std::uint32_t>(plan.width));
-        put16(header, 20, static_cast<std::uint32_t>(height));
-        put16(header, 22, 1);
-        put16(header, 24, static_cast<std::uint32_t>(plan.bitsPerPixel));
+        setLe16(header, 18, static_cast<std::uint32_t>(plan.width));
+        setLe16(header, 20, static_cast<std::uint32_t>(height));
+        setLe16(header, 22, 1);
+        setLe16(header, 24, static_cast<std::uint32_t>(plan.bitsPerPixel));
     } else {
-        put32(header, 18, static_cast<std::uint32_t>(plan.width));
-        put32(header, 22, static_cast<std::uint32_t>(plan.topDown ? -height : height));
-        put16(header, 26, 1);
-        put16(header, 28, static_cast<std::uint32_t>(plan.bitsPerPixel));
-        put32(header, 30, plan.compression);
+        setLe32(header, 18, static_cast<std::uint32_t>(plan.width));
+        setLe32(header, 22, static_cast<std::uint32_t>(plan.topDown ? -height : height));
+        setLe16(header, 26, 1);
+        setLe16(header, 28, static_cast<std::uint32_t>(plan.bitsPerPixel));
+        setLe32(header, 30, plan.compression);
         for (std::size_t i = 0; i < plan.masks.size() && plan.headerBytes > 40; ++i)
-            put32(header, 54 + 4 * i, plan.masks[i]);
+            setLe32(header, 54 + 4 * i, plan.masks[i]);
     }
     std::string extra;
     if (plan.headerBytes == 40)
         for (std::uint32_t m : plan.masks) {
             std::string word(4, '\0');
-            put32(word, 0, m);
+            setLe32(word, 0, m);
             extra += word;
         }
     if (plan.bitsPerPixel == 8) extra += std::string(256 * 4, '\0');  // palette, unused
@@ -74,48 +65,28 @@ std::string makeBitmap(const BitmapPlan& plan) {
         }
     }
     std::string file = header + extra + pixels;
-    put32(file, 2, static_cast<std::uint32_t>(file.size()));
-    put32(file, 10, static_cast<std::uint32_t>(header.size() + extra.size()));
+    setLe32(file, 2, static_cast<std::uint32_t>(file.size()));
+    setLe32(file, 10, static_cast<std::uint32_t>(header.size() + extra.size()));
     return file;
 }
 
-struct BitmapRun {
-    RecordingUserInterface ui;
-    Workspace ws{ui};
-    ScratchDir dir;
+struct BitmapRun : ReaderRun {
+    BitmapRun() : ReaderRun(kReadBitmap, "height.bmp") {}
 
-    int read(const std::filesystem::path& path) {
-        ws.settings.DEMFile = path.string();
-        return kReadBitmap(ws, path);
-    }
-    int readBytes(const std::string& bytes) {
-        const std::filesystem::path path = dir / "height.bmp";
-        writeFileBytes(path, bytes);
-        return read(path);
-    }
     void expectInvalid() {
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_EQ(ui.messages[0].text, "Bitmap format is invalid!");
-        EXPECT_EQ(ui.messages[0].buttons, Buttons::YesNoCancel);
+        EXPECT_TRUE(shownOnce(ui, "Bitmap format is invalid!", Buttons::YesNoCancel));
         ui.messages.clear();
     }
 };
 
-// 8bit_pal.bmp and byte_rle8.bmp: 20 x 20 palette indices. GDAL 3.6.2
-// (ReadAsArray gives the indices): pixel (line, column) (0,0)=107
-// (0,19)=148 (19,0)=181 (19,19)=107 (10,6)=123 (6,10)=140, range 74..255.
-// Line y, column x is grid row 19 - y, column 19 - x.
+// 8bit_pal.bmp and byte_rle8.bmp: the 20 x 20 picture as palette indices
+// (GDAL's ReadAsArray gives the indices), with the northern row and the
+// western column left zero.
 void expectTwentySquare(const BitmapRun& run) {
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 20);
     EXPECT_EQ(g.LastCol, 20);
-    EXPECT_EQ(g.cell(19, 19), 107);
-    EXPECT_EQ(g.cell(19, 0), 148);
-    EXPECT_EQ(g.cell(0, 19), 181);
-    EXPECT_EQ(g.cell(0, 0), 107);
-    EXPECT_EQ(g.cell(9, 13), 123);
-    EXPECT_EQ(g.cell(13, 9), 140);
-    EXPECT_EQ(g.ElevationRange, 255 - 74);
+    expectTwentySquareCells(g);
     for (int i = 0; i <= 20; ++i) {
         EXPECT_EQ(g.cell(20, i), 0);
         EXPECT_EQ(g.cell(i, 20), 0);
@@ -267,7 +238,7 @@ TEST(BitmapPixels, WideBitFieldChannelsAreScaledToEightBits) {
     plan.masks = {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000};  // A2R10G10B10
     plan.width = 1;
     std::string pixel(4, '\0');
-    put32(pixel, 0, 0xFFFFFFFFu);  // every channel full
+    setLe32(pixel, 0, 0xFFFFFFFFu);  // every channel full
     plan.lines = {pixel};
     BitmapRun run;
     ASSERT_EQ(run.readBytes(makeBitmap(plan)), 0);
@@ -368,8 +339,8 @@ TEST(BitmapRefusals, HugeDimensionsAreRefusedWithoutAGiantAllocation) {
     plan.compression = 1;
     plan.rle = std::string("\x00\x01", 2);
     std::string file = makeBitmap(plan);
-    put32(file, 18, 100000);
-    put32(file, 22, 100000);
+    setLe32(file, 18, 100000);
+    setLe32(file, 22, 100000);
     BitmapRun run;
     EXPECT_EQ(run.readBytes(file), 1);
     run.expectInvalid();
@@ -383,22 +354,24 @@ TEST(BitmapRefusals, MissingFileShowsTheErrorDialogWithItsName) {
     EXPECT_EQ(run.ui.fileErrors[0], missing.string());
 }
 
+// A refused picture returns 1.
+const HarnessRules kRobustness{.previousGrid = false, .refusalCode = 1};
+
 TEST(BitmapRobustness, EveryPrefixOfRealPicturesEndsInAReadOrAMessage) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
-    HarnessRules rules;
-    rules.extension = ".bmp";
+    const ByteRunner run = throughFile(kReadBitmap, "input.bmp");
     for (const char* name : {"bmp/8bit_pal.bmp", "bmp/pal8rle.bmp", "bmp/pal8os2.bmp", "bmp/rgb32.bmp"}) {
         SCOPED_TRACE(name);
-        EXPECT_GT(checkEveryPrefix(kReadBitmap, readFileBytes(sample(name)), rules, 300), 0);
+        const std::string bytes = readFileBytes(sample(name));
+        EXPECT_GT(checkPrefixes(run, bytes, spreadPrefixLengths(bytes.size(), 300), kRobustness), 0);
     }
 }
 
 TEST(BitmapRobustness, DamagedPicturesEndInAReadOrAMessage) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
-    HarnessRules rules;
-    rules.extension = ".bmp";
-    checkFuzzCases(kReadBitmap, readFileBytes(sample("bmp/byte_rle8.bmp")), rules, 31337u, 300);
-    checkFuzzCases(kReadBitmap, readFileBytes(sample("bmp/8bit_pal.bmp")), rules, 2718u, 200);
+    const ByteRunner run = throughFile(kReadBitmap, "input.bmp");
+    checkDamaged(run, mixedDamage(readFileBytes(sample("bmp/byte_rle8.bmp")), 31337u), 300, kRobustness);
+    checkDamaged(run, mixedDamage(readFileBytes(sample("bmp/8bit_pal.bmp")), 2718u), 200, kRobustness);
 }
 
 }  // namespace

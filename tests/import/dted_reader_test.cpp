@@ -9,18 +9,21 @@
 #include <optional>
 #include <random>
 #include <string>
-#include <vector>
 
 #include "import/dted_merge.h"
 #include "pipeline/c_file.h"
-#include "tests/support/test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale {
 namespace {
 
 namespace fs = std::filesystem;
+using test::edgeRowAndColumnEmpty;
 using test::RecordingUserInterface;
+using test::replaceFileBytes;
 using test::ScratchDir;
+using test::shownOnce;
+using test::storedSum;
 
 // ---------------------------------------------------------------------------
 // Building DTED files
@@ -53,64 +56,17 @@ std::string dtedFile(int profiles, int posts, const PostValue& value) {
     return s;
 }
 
-// A stream over bytes kept alive by the caller.
-FilePtr memoryStream(std::string& bytes) {
-    return FilePtr(fmemopen(bytes.data(), bytes.size(), "rb"));
-}
+constexpr const char* kOpenedName = "tile.dt0";
 
-// Rewriting a file in place makes the file system flush it on close; a new
-// file is much quicker, which matters for thousands of rounds.
-void replaceFile(const fs::path& path, const std::string& bytes) {
-    fs::remove(path);
-    test::writeFileBytes(path, bytes);
-}
-
-// A workspace whose grid already holds a recognisable 1 x 1 model.
-struct Fixture {
-    RecordingUserInterface ui;
-    Workspace ws{ui};
-    Fixture() {
-        ws.grid.allocate(2, 2);
-        ws.grid.cell(0, 0) = 4242;
-        ws.grid.LastRow = 1;
-        ws.grid.LastCol = 1;
-        ws.settings.DEMFile = "tile.dt0";
-    }
-    bool gridUnchanged() const {
-        return ws.grid.AllocatedRows() == 2 && ws.grid.AllocatedCols() == 2 && ws.grid.cell(0, 0) == 4242 &&
-               ws.grid.LastRow == 1 && ws.grid.LastCol == 1;
-    }
-    bool reported() const { return !ui.messages.empty() || !ui.fileErrors.empty(); }
-    int read(std::string& bytes, int postsPerProfile = kDtedLevel0PostsPerProfile,
+// A workspace named after a tile whose grid already holds a recognisable model.
+struct Fixture : test::ReaderHarness {
+    Fixture() : ReaderHarness(kOpenedName) {}
+    int read(const std::string& bytes, int postsPerProfile = kDtedLevel0PostsPerProfile,
              const fs::path& tileDirectory = {}) {
-        FilePtr in = memoryStream(bytes);
+        test::MemoryFile in(bytes);
         return ReadDted(ws, in.get(), postsPerProfile, tileDirectory);
     }
 };
-
-class CurrentDirectory {
-public:
-    explicit CurrentDirectory(const fs::path& dir) : saved_(fs::current_path()) { fs::current_path(dir); }
-    ~CurrentDirectory() { fs::current_path(saved_); }
-
-private:
-    fs::path saved_;
-};
-
-std::int64_t storedSum(const ElevationGrid& g) {
-    std::int64_t sum = 0;
-    for (int r = 0; r < g.AllocatedRows(); ++r)
-        for (int c = 0; c < g.AllocatedCols(); ++c) sum += g.cell(r, c);
-    return sum;
-}
-
-bool edgeRowAndColumnEmpty(const ElevationGrid& g) {
-    for (int c = 0; c <= g.LastCol; ++c)
-        if (g.cell(g.LastRow, c) != 0) return false;
-    for (int r = 0; r <= g.LastRow; ++r)
-        if (g.cell(r, g.LastCol) != 0) return false;
-    return true;
-}
 
 // ---------------------------------------------------------------------------
 // Real cells. Reference values from GDAL 3.6.2 (python osgeo, ReadAsArray):
@@ -132,10 +88,7 @@ TEST(DtedSampleCells, ReadsN43WithExtentsCellsAndRange) {
     EXPECT_EQ(ui.labels[Label::Rows], "122");
     EXPECT_EQ(ui.labels[Label::Columns], "122");
     EXPECT_EQ(ui.labels[Label::ElevationRange], "385");
-    EXPECT_EQ(g.cell(0, 0), 182);     // south-east corner
-    EXPECT_EQ(g.cell(0, 120), 202);   // south-west
-    EXPECT_EQ(g.cell(120, 0), 247);   // north-east
-    EXPECT_EQ(g.cell(120, 120), 294); // north-west
+    test::expectN43Cells(g);
     EXPECT_EQ(g.cell(10, 20), 186);
     EXPECT_EQ(g.cell(60, 40), 75);    // a lowest point
     EXPECT_EQ(g.cell(109, 120), 460); // the highest point
@@ -168,10 +121,8 @@ TEST(DtedSampleCells, FilesWithoutFullProfilesAreRefusedWithTheMemoryMessage) {
         fx.ui.askAnswers = {"121"};
         FilePtr in = openFile(path.string(), "rb");
         EXPECT_EQ(ReadDted(fx.ws, in.get(), kDtedLevel0PostsPerProfile), -1) << name;
-        ASSERT_EQ(fx.ui.messages.size(), 1u) << name;
-        EXPECT_EQ(fx.ui.messages[0].text, "OCT file read failed!");
-        EXPECT_EQ(fx.ui.messages[0].buttons, Buttons::YesNoCancel);
-        EXPECT_TRUE(fx.gridUnchanged()) << name;
+        EXPECT_TRUE(shownOnce(fx.ui, "OCT file read failed!", Buttons::YesNoCancel)) << name;
+        EXPECT_TRUE(fx.previousGridKept()) << name;
     }
 }
 
@@ -187,7 +138,7 @@ TEST(DtedSampleCells, FileWithATapeLabelFirstHasNoUhlHeader) {
     ASSERT_EQ(fx.ui.fileErrors.size(), 1u);
     EXPECT_EQ(fx.ui.fileErrors[0], path.string() + " (no \"UHL\" header)");
     EXPECT_TRUE(fx.ui.asked.empty());
-    EXPECT_TRUE(fx.gridUnchanged());
+    EXPECT_TRUE(fx.previousGridKept());
 }
 
 // ---------------------------------------------------------------------------
@@ -234,10 +185,9 @@ TEST(DtedGridSizeDialog, NoAnswerAndNoMergeReadsNothing) {
     std::string bytes = dtedFile(121, 121, [](int, int) { return 7; });
     Fixture fx;
     EXPECT_EQ(fx.read(bytes), -1);
-    ASSERT_EQ(fx.ui.messages.size(), 1u);
-    EXPECT_EQ(fx.ui.messages[0].text, "No grid size was given; the DTED file was not read.");
+    ASSERT_TRUE(shownOnce(fx.ui, "No grid size was given; the DTED file was not read."));
     EXPECT_EQ(fx.ui.messages[0].caption, "DTED grid size");
-    EXPECT_TRUE(fx.gridUnchanged());
+    EXPECT_TRUE(fx.previousGridKept());
 }
 
 TEST(DtedGridSizeDialog, ImpossibleSizesGetTheMemoryMessageAndKeepTheGrid) {
@@ -246,9 +196,8 @@ TEST(DtedGridSizeDialog, ImpossibleSizesGetTheMemoryMessageAndKeepTheGrid) {
         Fixture fx;
         fx.ui.askAnswers = {answer};
         EXPECT_EQ(fx.read(bytes), -1) << answer;
-        ASSERT_EQ(fx.ui.messages.size(), 1u) << answer;
-        EXPECT_EQ(fx.ui.messages[0].text, "OCT file read failed!");
-        EXPECT_TRUE(fx.gridUnchanged()) << answer;
+        EXPECT_TRUE(shownOnce(fx.ui, "OCT file read failed!")) << answer;
+        EXPECT_TRUE(fx.previousGridKept()) << answer;
     }
 }
 
@@ -315,7 +264,7 @@ TEST(DtedLayout, WrongHeadersAreNamedAndTheGridKept) {
         ASSERT_EQ(fx.ui.fileErrors.size(), 1u) << tag;
         EXPECT_EQ(fx.ui.fileErrors[0], std::string("tile.dt0 (no \"") + tag + "\" header)");
         EXPECT_TRUE(fx.ui.asked.empty());
-        EXPECT_TRUE(fx.gridUnchanged());
+        EXPECT_TRUE(fx.previousGridKept());
     }
 }
 
@@ -361,7 +310,7 @@ void writeTiles3x3(const fs::path& dir, const std::string& extension) {
     for (int e = 0; e < 3; ++e)
         for (int n = 0; n < 3; ++n) {
             const int tile = e * 3 + n;
-            replaceFile(dir / dtedTileName(86 + e, 26 + n, extension),
+            replaceFileBytes(dir / dtedTileName(86 + e, 26 + n, extension),
                         dtedFile(121, 121, [tile](int p, int j) { return tileValue(tile, p, j); }));
         }
 }
@@ -400,8 +349,8 @@ TEST(DtedMerge, NineTilesMakeOneGridOf361PostsBy363Profiles) {
 TEST(DtedMerge, TilesAreLookedUpInTheCurrentDirectoryWithBlankPaddedNames) {
     ScratchDir dir;
     std::string tile = dtedFile(121, 121, [](int p, int j) { return 3 * p + j; });
-    replaceFile(dir / "E0 5_N 7.dt0", tile);
-    CurrentDirectory here(dir.path());
+    replaceFileBytes(dir / "E0 5_N 7.dt0", tile);
+    test::CurrentDirectory here(dir.path());
     Fixture fx;
     fx.ws.settings.DEMFile = "E0 5_N 7.dt0";
     fx.ui.askAnswers = {"121", "5,7,1"};
@@ -427,7 +376,7 @@ TEST(DtedMerge, MissingTileEndsTheMergeAndTheReadWithoutTouchingTheGrid) {
     EXPECT_EQ(fx.ui.fileErrors[0], (dir / "E087_N26.dt0").string());
     EXPECT_EQ(fs::file_size(dir / "gorvale.$$$"),
               static_cast<std::uintmax_t>(kDtedHeaderBytes + 121 * (8 + 361 * 2 + 4)));
-    EXPECT_TRUE(fx.gridUnchanged());
+    EXPECT_TRUE(fx.previousGridKept());
 }
 
 TEST(DtedMerge, NumgridAbove15CountsAs15) {
@@ -443,7 +392,7 @@ TEST(DtedMerge, NumgridAbove15CountsAs15) {
 TEST(DtedMerge, MergeWorksWithoutASizeAnswer) {
     ScratchDir dir;
     std::string tile = dtedFile(121, 121, [](int p, int j) { return p + j; });
-    replaceFile(dir / "E087_N27.dt0", tile);
+    replaceFileBytes(dir / "E087_N27.dt0", tile);
     // A size request left unanswered, then the merge answered.
     struct MergeOnly : RecordingUserInterface {
         std::optional<std::string> ask(const AskRequest& r) override {
@@ -454,7 +403,7 @@ TEST(DtedMerge, MergeWorksWithoutASizeAnswer) {
     } mergeOnly;
     Workspace ws(mergeOnly);
     ws.settings.DEMFile = (dir / "E087_N27.dt0").string();
-    FilePtr in = memoryStream(tile);
+    test::MemoryFile in(tile);
     ASSERT_EQ(ReadDted(ws, in.get(), kDtedLevel0PostsPerProfile, dir.path()), 0);
     EXPECT_EQ(ws.grid.LastRow, 121);
     EXPECT_EQ(ws.grid.cell(7, 120 - 3), 10);
@@ -465,7 +414,7 @@ TEST(DtedMerge, ShortTileContributesZerosForWhatItLacks) {
     ScratchDir dir;
     std::string tile = dtedFile(121, 121, [](int, int) { return 9; });
     tile.resize(kDtedHeaderBytes + 2 * (8 + 242 + 4) + 8 + 100);  // 2 profiles and 50 posts
-    replaceFile(dir / "E087_N27.dt0", tile);
+    replaceFileBytes(dir / "E087_N27.dt0", tile);
     DtedMergeJob job{{87, 27, 1}, kDtedLevel0PostsPerProfile, ".dt0", dir.path()};
     RecordingUserInterface ui;
     DtedMergeResult result = MergeDtedTiles(job, ui);
@@ -498,29 +447,22 @@ TEST(DtedMerge, UnwritableMergeFileIsNamed) {
 // ---------------------------------------------------------------------------
 // Hostile input
 
+// A refusal returns -1 with a message and keeps the previous grid.
+const test::HarnessRules kRobustness{.demFile = kOpenedName};
+
 void expectCleanOutcome(int rc, const Fixture& fx, const std::string& what) {
-    if (rc == 0) {
-        const ElevationGrid& g = fx.ws.grid;
-        EXPECT_GE(g.AllocatedRows(), g.LastRow + 1) << what;
-        EXPECT_GE(g.AllocatedCols(), g.LastCol + 1) << what;
-    } else {
-        EXPECT_EQ(rc, -1) << what;
-        EXPECT_TRUE(fx.reported()) << what;
-    }
+    test::expectSoundOutcome(fx, rc, kRobustness, what);
 }
 
 TEST(DtedHostileInput, EveryPrefixOfACellEndsInAReadOrAMessage) {
     const fs::path path = test::sample("dted/n43.dt0");
     if (!fs::exists(path)) GTEST_SKIP() << "no test data";
-    std::string whole = test::readFileBytes(path);
-    for (std::size_t n = 0; n < whole.size(); ++n) {
-        Fixture fx;
-        fx.ui.askAnswers = {"121"};
-        FilePtr prefix(fmemopen(whole.data(), n, "rb"));
-        ASSERT_TRUE(prefix);
-        expectCleanOutcome(ReadDted(fx.ws, prefix.get(), kDtedLevel0PostsPerProfile), fx,
-                           "cut at " + std::to_string(n));
-    }
+    const std::string whole = test::readFileBytes(path);
+    const test::ByteRunner readLevel0 =
+        test::fromMemory([](Workspace& ws, std::FILE* in) { return ReadDted(ws, in, kDtedLevel0PostsPerProfile); });
+    test::HarnessRules rules = kRobustness;
+    rules.askAnswers = {"121"};
+    test::checkPrefixes(readLevel0, whole, test::everyPrefixLength(whole.size()), rules);
 }
 
 TEST(DtedHostileInput, RandomlyDamagedCellsAndSizesNeverCrash) {
@@ -567,13 +509,12 @@ TEST(DtedHostileInput, MergingDamagedAndShortTilesNeverCrashes) {
                     tile[rng() % tile.size()] = static_cast<char>(rng());
                 const fs::path tilePath = dir / dtedTileName(e, n, ".dt0");
                 if (rng() % 8 == 0) fs::remove(tilePath);
-                else replaceFile(tilePath, tile);
+                else replaceFileBytes(tilePath, tile);
             }
-        std::string opened = whole;
         Fixture fx;
         fx.ws.settings.DEMFile = "x.dt0";
         fx.ui.askAnswers = {"121", rng() % 2 ? "87,27,2" : "87,27,1"};
-        expectCleanOutcome(fx.read(opened, rng() % 2 ? 121 : 120, dir.path()), fx,
+        expectCleanOutcome(fx.read(whole, rng() % 2 ? 121 : 120, dir.path()), fx,
                            "round " + std::to_string(round));
     }
 }

@@ -6,8 +6,7 @@
 
 #include "import/elevdump_reader.h"
 #include "import/elevdump_writer.h"
-#include "pipeline/c_file.h"
-#include "tests/support/test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale {
 namespace {
@@ -101,118 +100,95 @@ TEST(ElevdumpWriter, UnwritablePathWritesNothing) {
     EXPECT_EQ(WriteElevdump("/nonexistent/dir/e.txt", t, false), -1);
 }
 
-struct ReadResult {
-    int rc;
-    test::RecordingUserInterface ui;
+const test::PathReader kReadElevdump = test::streamReader(&ReadElevdump, "rb");
+
+struct ElevdumpRun : test::ReaderRun {
+    ElevdumpRun() : ReaderRun(kReadElevdump, "e.txt") {}
 };
 
-int readText(Workspace& ws, const std::string& path) {
-    FilePtr f = openFile(path, "rb");
-    return ReadElevdump(ws, f.get());
-}
-
 TEST(ElevdumpReader, PagesFromMinusOneToOneGiveA385Grid) {
-    test::ScratchDir dir;
+    ElevdumpRun run;
     TerrainArrays t(1);
     setCell(t, -1, -1, 0, 0, 77, 0);  // south-east corner of the whole area
     setCell(t, 1, 1, 127, 127, -12, 0);
-    WriteElevdump((dir / "e.txt").string(), t, false);
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ASSERT_EQ(readText(ws, (dir / "e.txt").string()), 0);
-    EXPECT_EQ(ws.grid.LastCol, 384);
-    EXPECT_EQ(ws.grid.LastRow, 384);
-    EXPECT_EQ(ws.grid.AllocatedRows(), 385);
-    EXPECT_EQ(ws.grid.AllocatedCols(), 385);
-    EXPECT_EQ(ws.ElevdumpOriginCol, 192);
-    EXPECT_EQ(ws.ElevdumpOriginRow, 192);
-    EXPECT_EQ(ui.labels[Label::WE_Center], "192");
-    EXPECT_EQ(ui.labels[Label::NS_Center], "192");
-    EXPECT_EQ(ws.grid.cell(0, 0), 77);
-    EXPECT_EQ(ws.grid.cell(383, 383), -12);
-    EXPECT_EQ(ws.grid.ElevationRange, 89);
-    EXPECT_EQ(ui.labels[Label::Rows], "385");
-    EXPECT_TRUE(ui.commands[Command::Generate]);
-    EXPECT_TRUE(ui.commands[Command::PresetTerrain]);
+    WriteElevdump(run.scratchFile().string(), t, false);
+    ASSERT_EQ(run.read(run.scratchFile()), 0);
+    EXPECT_EQ(run.ws.grid.LastCol, 384);
+    EXPECT_EQ(run.ws.grid.LastRow, 384);
+    EXPECT_EQ(run.ws.grid.AllocatedRows(), 385);
+    EXPECT_EQ(run.ws.grid.AllocatedCols(), 385);
+    EXPECT_EQ(run.ws.ElevdumpOriginCol, 192);
+    EXPECT_EQ(run.ws.ElevdumpOriginRow, 192);
+    EXPECT_EQ(run.ui.labels[Label::WE_Center], "192");
+    EXPECT_EQ(run.ui.labels[Label::NS_Center], "192");
+    EXPECT_EQ(run.ws.grid.cell(0, 0), 77);
+    EXPECT_EQ(run.ws.grid.cell(383, 383), -12);
+    EXPECT_EQ(run.ws.grid.ElevationRange, 89);
+    EXPECT_EQ(run.ui.labels[Label::Rows], "385");
+    EXPECT_TRUE(run.ui.commands[Command::Generate]);
+    EXPECT_TRUE(run.ui.commands[Command::PresetTerrain]);
 }
 
 TEST(ElevdumpReader, RoundTripKeepsEveryHeightAsSixteenBit) {
-    test::ScratchDir dir;
+    ElevdumpRun run;
     TerrainArrays t(0);
     for (int i = 0; i < 128; i += 3) setCell(t, 0, 0, i, (i * 7) % 128, i * 10 - 500, i % 5);
     setCell(t, 0, 0, 5, 5, 70000, 0);  // cut to 16 bits on reading
-    WriteElevdump((dir / "e.txt").string(), t, true);
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ASSERT_EQ(readText(ws, (dir / "e.txt").string()), 0);
-    for (int i = 0; i < 128; i += 3) EXPECT_EQ(ws.grid.cell((i * 7) % 128, i), i * 10 - 500) << i;
-    EXPECT_EQ(ws.grid.cell(5, 5), static_cast<std::int16_t>(70000));
-    EXPECT_EQ(ws.grid.cell(1, 0), 0);
+    WriteElevdump(run.scratchFile().string(), t, true);
+    ASSERT_EQ(run.read(run.scratchFile()), 0);
+    for (int i = 0; i < 128; i += 3) EXPECT_EQ(run.ws.grid.cell((i * 7) % 128, i), i * 10 - 500) << i;
+    EXPECT_EQ(run.ws.grid.cell(5, 5), static_cast<std::int16_t>(70000));
+    EXPECT_EQ(run.ws.grid.cell(1, 0), 0);
 }
 
 TEST(ElevdumpReader, AcceptsLfLinesAndSkipsShortOrMalformedNodes) {
-    test::ScratchDir dir;
-    test::writeFileBytes(dir / "e.txt",
-                         "ElevDump Version 1\n"
-                         "0 0 0 0 64 1 1 0 5\n"
-                         "0 0 0 0 4\n"               // fewer than seven numbers
-                         "0 0 120 120 64 1 1 0 9\n"  // reaches outside its page: clipped
-                         "garbage line\n");
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ASSERT_EQ(readText(ws, (dir / "e.txt").string()), 0);
-    EXPECT_EQ(ws.grid.LastRow, 128);
-    EXPECT_EQ(ws.grid.cell(0, 0), 5);
-    EXPECT_EQ(ws.grid.cell(127, 127), 9);
-    EXPECT_EQ(ws.grid.cell(128, 128), 9);
+    ElevdumpRun run;
+    ASSERT_EQ(run.readBytes("ElevDump Version 1\n"
+                            "0 0 0 0 64 1 1 0 5\n"
+                            "0 0 0 0 4\n"               // fewer than seven numbers
+                            "0 0 120 120 64 1 1 0 9\n"  // reaches outside its page: clipped
+                            "garbage line\n"),
+              0);
+    EXPECT_EQ(run.ws.grid.LastRow, 128);
+    EXPECT_EQ(run.ws.grid.cell(0, 0), 5);
+    EXPECT_EQ(run.ws.grid.cell(127, 127), 9);
+    EXPECT_EQ(run.ws.grid.cell(128, 128), 9);
 }
 
 TEST(ElevdumpReader, LongLinesAddNoPagesFromTheirTail) {
-    test::ScratchDir dir;
+    ElevdumpRun run;
     std::string line = "0 0 0 0 4 64 64";
     for (int i = 0; i < 64; ++i) line += " 12345678";
     for (int i = 0; i < 64; ++i) line += " -20000";
     ASSERT_GT(line.size(), 1023u);
-    test::writeFileBytes(dir / "e.txt", "elevdump version 1\r\n" + line + "\r\n");
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ASSERT_EQ(readText(ws, (dir / "e.txt").string()), 0);
-    EXPECT_EQ(ws.grid.LastCol, 128);
-    EXPECT_EQ(ws.grid.cell(7, 7), -20000);
+    ASSERT_EQ(run.readBytes("elevdump version 1\r\n" + line + "\r\n"), 0);
+    EXPECT_EQ(run.ws.grid.LastCol, 128);
+    EXPECT_EQ(run.ws.grid.cell(7, 7), -20000);
 }
 
 TEST(ElevdumpReader, RefusesFilesWithoutTheHeaderWords) {
-    test::ScratchDir dir;
-    test::writeFileBytes(dir / "e.txt", "propdump version 3\r\n0 0 0 0 64 1 1 0 0\r\n");
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ws.settings.DEMFile = (dir / "e.txt").string();
-    ws.grid.allocate(2, 2);
-    ws.grid.cell(0, 0) = 42;
-    EXPECT_EQ(readText(ws, (dir / "e.txt").string()), 1);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].caption, "Not an elevation dump file!");
-    EXPECT_EQ(ui.messages[0].text, ws.settings.DEMFile);
-    EXPECT_EQ(ws.grid.cell(0, 0), 42);
+    ElevdumpRun run;
+    run.ws.grid.allocate(2, 2);
+    run.ws.grid.cell(0, 0) = 42;
+    EXPECT_EQ(run.readBytes("propdump version 3\r\n0 0 0 0 64 1 1 0 0\r\n"), 1);
+    ASSERT_TRUE(test::shownOnce(run.ui, run.scratchFile().string()));
+    EXPECT_EQ(run.ui.messages[0].caption, "Not an elevation dump file!");
+    EXPECT_EQ(run.ws.grid.cell(0, 0), 42);
 }
 
 TEST(ElevdumpReader, HugePageNumbersAreRefusedAndKeepTheGrid) {
-    test::ScratchDir dir;
-    test::writeFileBytes(dir / "e.txt",
-                         "elevdump version 1\n-999 -999 0 0 64 1 1 0 0\n999 999 0 0 64 1 1 0 0\n");
-    test::RecordingUserInterface ui;
-    Workspace ws(ui);
-    ws.grid.allocate(2, 2);
-    ws.grid.cell(1, 1) = 9;
-    EXPECT_EQ(readText(ws, (dir / "e.txt").string()), -1);
-    EXPECT_FALSE(ui.messages.empty());
-    EXPECT_EQ(ws.grid.cell(1, 1), 9);
+    ElevdumpRun run;
+    run.ws.grid.allocate(2, 2);
+    run.ws.grid.cell(1, 1) = 9;
+    EXPECT_EQ(run.readBytes("elevdump version 1\n-999 -999 0 0 64 1 1 0 0\n999 999 0 0 64 1 1 0 0\n"), -1);
+    EXPECT_FALSE(run.ui.messages.empty());
+    EXPECT_EQ(run.ws.grid.cell(1, 1), 9);
 }
 
 TEST(ElevdumpReader, RandomBytesEndInAMessageOrARead) {
-    test::ScratchDir dir;
+    // Numbers, words and line ends at random after a valid header.
     std::srand(1234);
-    for (int round = 0; round < 200; ++round) {
+    const test::Damage randomNodes = [](int) {
         std::string text = "elevdump version 1\n";
         const int n = std::rand() % 120;
         const char* pool[] = {"0", "1", "-1", "2", "4", "8", "-3", "x", "\n", "\r\n", " "};
@@ -220,12 +196,11 @@ TEST(ElevdumpReader, RandomBytesEndInAMessageOrARead) {
             text += pool[std::rand() % std::size(pool)];
             text += ' ';
         }
-        test::writeFileBytes(dir / "e.txt", text);
-        test::RecordingUserInterface ui;
-        Workspace ws(ui);
-        const int rc = readText(ws, (dir / "e.txt").string());
-        EXPECT_TRUE(rc == 0 || !ui.messages.empty()) << round;
-    }
+        return text;
+    };
+    // A refusal returns 1 or -1.
+    const test::HarnessRules rules{.previousGrid = false, .refusalCode = std::nullopt};
+    test::checkDamaged(test::throughFile(kReadElevdump, "e.txt"), randomNodes, 200, rules);
 }
 
 }  // namespace

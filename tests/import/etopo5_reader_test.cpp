@@ -5,56 +5,39 @@
 #include <cstdint>
 #include <filesystem>
 
-#include "tests/import/raster_reader_test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale::test {
 namespace {
 
 const PathReader kReadEtopo5 = streamReader(&ReadEtopo5, "rb");
 
-std::string int16Samples(std::initializer_list<int> values) {
-    std::string bytes;
-    for (int v : values) {
-        const auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    return bytes;
-}
+// Files read one after another with scripted answers to the size dialog;
+// the interface answers in order across reads. The dispatch picks this
+// reader by the ".bin" extension.
+struct EtopoRun : ReaderRun {
+    EtopoRun() : ReaderRun(kReadEtopo5, "grid.bin") {}
 
-// One workspace reading one file with scripted dialog answers.
-struct EtopoRun {
-    RecordingUserInterface ui;
-    Workspace ws{ui};
-    ScratchDir dir;
-    int result = 0;
-
-    int read(const std::filesystem::path& source, std::vector<std::string> answers) {
-        // The dispatch picks this reader by the ".bin" extension.
-        const std::filesystem::path copy = dir / "grid.bin";
-        std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing);
-        return readCopy(copy, std::move(answers));
+    int read(const std::filesystem::path& source, const std::vector<std::string>& answers) {
+        std::filesystem::copy_file(source, scratchFile(), std::filesystem::copy_options::overwrite_existing);
+        return readCopy(scratchFile(), answers);
     }
-    int readBytes(const std::string& bytes, std::vector<std::string> answers) {
-        const std::filesystem::path path = dir / "grid.bin";
-        writeFileBytes(path, bytes);
-        return readCopy(path, std::move(answers));
+    int readBytes(const std::string& bytes, const std::vector<std::string>& answers) {
+        answer(answers);
+        return ReaderRun::readBytes(bytes);
     }
-    int readCopy(const std::filesystem::path& path, std::vector<std::string> answers) {
-        // The recording interface answers in order across reads.
+    int readCopy(const std::filesystem::path& path, const std::vector<std::string>& answers) {
+        answer(answers);
+        return ReaderRun::read(path);
+    }
+    void answer(const std::vector<std::string>& answers) {
         ui.askAnswers.insert(ui.askAnswers.end(), answers.begin(), answers.end());
-        ws.settings.DEMFile = path.string();
-        result = kReadEtopo5(ws, path);
-        return result;
     }
 };
 
 // raw16/: int16.raw, uint16.raw (the same small values unsigned) and
-// int16_rat.bil hold the same 400 16-bit LE samples. Reference values read
-// with GDAL 3.6.2 from int16_rat.bil (20 x 20, via its .hdr): pixel
-// (line, column) (0,0)=107 (0,19)=148 (19,0)=181 (19,19)=107 (10,6)=123
-// (6,10)=140, range 74..255. In the grid line y, column x is row 19 - y,
-// column 19 - x.
+// int16_rat.bil hold the same 400 16-bit LE samples, the 20 x 20 picture
+// (GDAL read int16_rat.bil via its .hdr).
 TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
     for (const char* name : {"raw16/int16.raw", "raw16/uint16.raw", "raw16/int16_rat.bil"}) {
@@ -64,13 +47,7 @@ TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
         const ElevationGrid& g = run.ws.grid;
         EXPECT_EQ(g.LastRow, 19);
         EXPECT_EQ(g.LastCol, 19);
-        EXPECT_EQ(g.cell(19, 19), 107);
-        EXPECT_EQ(g.cell(19, 0), 148);
-        EXPECT_EQ(g.cell(0, 19), 181);
-        EXPECT_EQ(g.cell(0, 0), 107);
-        EXPECT_EQ(g.cell(9, 13), 123);
-        EXPECT_EQ(g.cell(13, 9), 140);
-        EXPECT_EQ(g.ElevationRange, 255 - 74);
+        expectTwentySquareCells(g);
         EXPECT_EQ(run.ui.labels[Label::Rows], "20");
         EXPECT_EQ(run.ui.labels[Label::Columns], "20");
         EXPECT_EQ(run.ui.labels[Label::ElevationRange], "181");
@@ -79,8 +56,6 @@ TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
 }
 
 // gdal-written/n43_envi_int16.bin: the DTED cell n43 as raw Int16, 121 wide.
-// GDAL 3.6.2 (gdalinfo / ReadAsArray): (0,0)=294 (0,120)=247 (120,0)=202
-// (120,120)=182 (60,40)=143 (40,60)=120, range 75..460.
 TEST(Etopo5Reader, ReadsGdalWrittenRawGridOfWidth121) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
     EtopoRun run;
@@ -88,13 +63,7 @@ TEST(Etopo5Reader, ReadsGdalWrittenRawGridOfWidth121) {
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 120);
     EXPECT_EQ(g.LastCol, 120);
-    EXPECT_EQ(g.cell(120, 120), 294);
-    EXPECT_EQ(g.cell(120, 0), 247);
-    EXPECT_EQ(g.cell(0, 120), 202);
-    EXPECT_EQ(g.cell(0, 0), 182);
-    EXPECT_EQ(g.cell(60, 80), 143);
-    EXPECT_EQ(g.cell(80, 60), 120);
-    EXPECT_EQ(g.ElevationRange, 460 - 75);
+    expectN43Cells(g);
     // The tail snapped the rectangle below the last row and column.
     EXPECT_EQ(run.ws.settings.ToNorth, "119");
     EXPECT_EQ(run.ws.settings.ToEast, "119");
@@ -102,7 +71,7 @@ TEST(Etopo5Reader, ReadsGdalWrittenRawGridOfWidth121) {
 
 TEST(Etopo5SizeDialog, AsksWithItsCaptionPromptAndInitialZero) {
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4, 5, 6}), {"3"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4, 5, 6}), {"3"}), 0);
     ASSERT_EQ(run.ui.asked.size(), 1u);
     EXPECT_EQ(run.ui.asked[0].caption, "ETOPO Size");
     EXPECT_EQ(run.ui.asked[0].prompt, "Please provide the horizontal size of the grid:");
@@ -113,7 +82,7 @@ TEST(Etopo5SizeDialog, RepeatsUntilTheWidthDividesTheSampleCountAndIsNotOne) {
     // 12 bytes: 6 samples. 1 and 4 are refused, 0 counts as 1, text that is
     // not a number keeps the last width (here 1, refused again).
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4, 5, 6}), {"1", "4", "0", "many", "-3", "7", "3"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4, 5, 6}), {"1", "4", "0", "many", "-3", "7", "3"}), 0);
     EXPECT_EQ(run.ui.asked.size(), 7u);
     EXPECT_EQ(run.ws.AskedGridWidth, 3);
     EXPECT_EQ(run.ws.grid.LastRow, 1);
@@ -129,7 +98,7 @@ TEST(Etopo5SizeDialog, AcceptsEveryDivisorAboveOne) {
     for (const auto& [answer, rows] : {std::pair{"2", 3}, {"3", 2}, {"6", 1}}) {
         SCOPED_TRACE(answer);
         EtopoRun run;
-        ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4, 5, 6}), {answer}), 0);
+        ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4, 5, 6}), {answer}), 0);
         EXPECT_EQ(run.ws.grid.LastRow + 1, rows);
         EXPECT_EQ(run.ws.grid.LastCol + 1, 6 / rows);
         EXPECT_EQ(run.ui.asked.size(), 1u);
@@ -138,8 +107,8 @@ TEST(Etopo5SizeDialog, AcceptsEveryDivisorAboveOne) {
 
 TEST(Etopo5SizeDialog, NoAnswerFailsWithAMessageNamingTheFileAndKeepsTheOldGrid) {
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4}), {"2"}), 0);
-    EXPECT_EQ(run.readBytes(int16Samples({7, 7, 7, 7, 7, 7}), {"4", "5"}), -1);
+    ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4}), {"2"}), 0);
+    EXPECT_EQ(run.readBytes(le16Samples({7, 7, 7, 7, 7, 7}), {"4", "5"}), -1);
     ASSERT_EQ(run.ui.fileErrors.size(), 1u);
     EXPECT_NE(run.ui.fileErrors[0].find(run.ws.settings.DEMFile), std::string::npos);
     EXPECT_NE(run.ui.fileErrors[0].find("horizontal size"), std::string::npos);
@@ -150,16 +119,16 @@ TEST(Etopo5SizeDialog, NoAnswerFailsWithAMessageNamingTheFileAndKeepsTheOldGrid)
 
 TEST(Etopo5SizeDialog, WidthIsRememberedBetweenFiles) {
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4, 5, 6}), {"3"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4, 5, 6}), {"3"}), 0);
     EXPECT_EQ(run.ws.AskedGridWidth, 3);
     // Text that does not parse keeps 3, which fits 9 samples.
-    ASSERT_EQ(run.readBytes(int16Samples({1, 2, 3, 4, 5, 6, 7, 8, 9}), {"x"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({1, 2, 3, 4, 5, 6, 7, 8, 9}), {"x"}), 0);
     EXPECT_EQ(run.ws.grid.LastRow, 2);
 }
 
 TEST(Etopo5Samples, BeyondEightThousandAreStoredOneHigher) {
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({9000, -9000, 8000, -8000, 8001, -8001, 32767, -32768}), {"8"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({9000, -9000, 8000, -8000, 8001, -8001, 32767, -32768}), {"8"}), 0);
     const ElevationGrid& g = run.ws.grid;
     // One row; value j at column 7 - j.
     EXPECT_EQ(g.cell(0, 7), 9001);
@@ -175,19 +144,17 @@ TEST(Etopo5Samples, BeyondEightThousandAreStoredOneHigher) {
 
 TEST(Etopo5Samples, OddTrailingByteIsIgnored) {
     EtopoRun run;
-    ASSERT_EQ(run.readBytes(int16Samples({5, 6, 7, 8}) + "\x01", {"2"}), 0);
+    ASSERT_EQ(run.readBytes(le16Samples({5, 6, 7, 8}) + "\x01", {"2"}), 0);
     EXPECT_EQ(run.ws.grid.LastRow, 1);
     EXPECT_EQ(run.ws.grid.cell(0, 0), 8);
 }
 
 TEST(Etopo5Refusals, FileWithFewerThanTwoSamplesIsRefusedWithoutAsking) {
-    for (const std::string& bytes : {std::string(), std::string("\x01", 1), int16Samples({5})}) {
+    for (const std::string& bytes : {std::string(), std::string("\x01", 1), le16Samples({5})}) {
         EtopoRun run;
         EXPECT_EQ(run.readBytes(bytes, {"2"}), -1);
         EXPECT_TRUE(run.ui.asked.empty());
-        ASSERT_EQ(run.ui.messages.size(), 1u);
-        EXPECT_EQ(run.ui.messages[0].text, "ETOPO5 read failed!");
-        EXPECT_EQ(run.ui.messages[0].buttons, Buttons::YesNoCancel);
+        EXPECT_TRUE(shownOnce(run.ui, "ETOPO5 read failed!", Buttons::YesNoCancel));
         EXPECT_FALSE(run.ws.grid.hasStorage());
     }
 }
@@ -200,25 +167,23 @@ TEST(Etopo5Refusals, FileLargerThanTheGridLimitIsRefusedBeforeAnything) {
     std::filesystem::resize_file(path, static_cast<std::uintmax_t>(ElevationGrid::kMaxCells + 1) * 2);
     EXPECT_EQ(run.readCopy(path, {"2"}), -1);
     EXPECT_TRUE(run.ui.asked.empty());
-    ASSERT_EQ(run.ui.messages.size(), 1u);
-    EXPECT_EQ(run.ui.messages[0].text, "ETOPO5 read failed!");
+    EXPECT_TRUE(shownOnce(run.ui, "ETOPO5 read failed!"));
 }
 
 TEST(Etopo5Robustness, EveryPrefixOfTheRawSampleEndsInAReadOrAMessage) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
-    HarnessRules rules;
-    rules.extension = ".bin";
-    rules.askAnswers = {"20", "2", "3", "5", "7"};
-    const int reads = checkEveryPrefix(kReadEtopo5, readFileBytes(sample("raw16/int16.raw")), rules);
+    const HarnessRules rules{.askAnswers = {"20", "2", "3", "5", "7"}, .previousGrid = false};
+    const std::string bytes = readFileBytes(sample("raw16/int16.raw"));
+    const int reads =
+        checkPrefixes(throughFile(kReadEtopo5, "input.bin"), bytes, spreadPrefixLengths(bytes.size()), rules);
     EXPECT_GT(reads, 0);
 }
 
 TEST(Etopo5Robustness, DamagedFilesEndInAReadOrAMessage) {
     if (!haveTestdata()) GTEST_SKIP() << "no test data";
-    HarnessRules rules;
-    rules.extension = ".bin";
-    rules.askAnswers = {"20", "2", "3", "5", "7", "11"};
-    checkFuzzCases(kReadEtopo5, readFileBytes(sample("raw16/int16.raw")), rules, 20240601u, 200);
+    const HarnessRules rules{.askAnswers = {"20", "2", "3", "5", "7", "11"}, .previousGrid = false};
+    checkDamaged(throughFile(kReadEtopo5, "input.bin"), mixedDamage(readFileBytes(sample("raw16/int16.raw")), 20240601u),
+                 200, rules);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/import/raster_reader_test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale::test {
 namespace {
@@ -19,17 +19,8 @@ std::string octHeader(const std::string& name, int groups, int perGroup, const c
            "ysize   : " + std::to_string(perGroup) + eol;
 }
 
-struct OctRun {
-    RecordingUserInterface ui;
-    Workspace ws{ui};
-    ScratchDir dir;
-
-    int readText(const std::string& text) {
-        const std::filesystem::path path = dir / "matrix.oct";
-        writeFileBytes(path, text);
-        ws.settings.DEMFile = path.string();
-        return kReadOct(ws, path);
-    }
+struct OctRun : ReaderRun {
+    OctRun() : ReaderRun(kReadOct, "matrix.oct") {}
 };
 
 TEST(OctReader, SquareMatrixGoesGroupByGroupIntoRowsInThousandths) {
@@ -38,7 +29,7 @@ TEST(OctReader, SquareMatrixGoesGroupByGroupIntoRowsInThousandths) {
                              "0.001 0.002 0.003\n"
                              "1.5 -0.25 2\n"
                              "0.0005 -3 4.75\n";
-    ASSERT_EQ(run.readText(text), 0);
+    ASSERT_EQ(run.readBytes(text), 0);
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 3);
     EXPECT_EQ(g.LastCol, 3);
@@ -63,7 +54,7 @@ TEST(OctReader, SquareMatrixGoesGroupByGroupIntoRowsInThousandths) {
 
 TEST(OctReader, AcceptsCrLfLineEnds) {
     OctRun run;
-    ASSERT_EQ(run.readText(octHeader("Peak Two", 2, 2, "\r\n") + "1\r\n2\r\n3\r\n4\r\n"), 0);
+    ASSERT_EQ(run.readBytes(octHeader("Peak Two", 2, 2, "\r\n") + "1\r\n2\r\n3\r\n4\r\n"), 0);
     EXPECT_EQ(run.ui.labels[Label::DemName], "Peak Two");
     EXPECT_EQ(run.ws.grid.cell(0, 1), 2000);
     EXPECT_EQ(run.ws.grid.cell(1, 0), 3000);
@@ -71,7 +62,7 @@ TEST(OctReader, AcceptsCrLfLineEnds) {
 
 TEST(OctReader, NonSquareMatrixGetsAGridThatHoldsEveryGroup) {
     OctRun run;
-    ASSERT_EQ(run.readText(octHeader("strip", 4, 2) + "1 2 3 4 5 6 7 8\n"), 0);
+    ASSERT_EQ(run.readBytes(octHeader("strip", 4, 2) + "1 2 3 4 5 6 7 8\n"), 0);
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.LastRow, 4);
     EXPECT_EQ(g.LastCol, 2);
@@ -82,23 +73,21 @@ TEST(OctReader, NonSquareMatrixGetsAGridThatHoldsEveryGroup) {
 
 TEST(OctReader, ShortNameLineGivesAnEmptyName) {
     OctRun run;
-    ASSERT_EQ(run.readText("hf\nx\nxsize: 1\nysize   : 1\n7\n"), 0);
+    ASSERT_EQ(run.readBytes("hf\nx\nxsize: 1\nysize   : 1\n7\n"), 0);
     EXPECT_EQ(run.ui.labels[Label::DemName], "");
     EXPECT_EQ(run.ws.grid.cell(0, 0), 7000);
 }
 
 TEST(OctReader, UnusableHeaderShowsTheReadFailedBoxAndKeepsTheOldGrid) {
     OctRun run;
-    ASSERT_EQ(run.readText(octHeader("first", 1, 1) + "5\n"), 0);
+    ASSERT_EQ(run.readBytes(octHeader("first", 1, 1) + "5\n"), 0);
     for (const std::string& text :
          {std::string(), std::string("hf-name:a\nb\nxsize: 3\n"), std::string("hf-name:a\nb\nxsize: ?\nysize   : 3\n"),
           octHeader("zero", 0, 3), octHeader("negative", -2, -2), octHeader("huge", 100000, 100000)}) {
         SCOPED_TRACE(text);
         run.ui.messages.clear();
-        EXPECT_EQ(run.readText(text), -1);
-        ASSERT_EQ(run.ui.messages.size(), 1u);
-        EXPECT_EQ(run.ui.messages[0].text, "OCT file read failed!");
-        EXPECT_EQ(run.ui.messages[0].buttons, Buttons::YesNoCancel);
+        EXPECT_EQ(run.readBytes(text), -1);
+        EXPECT_TRUE(shownOnce(run.ui, "OCT file read failed!", Buttons::YesNoCancel));
     }
     EXPECT_EQ(run.ws.grid.cell(0, 0), 5000);
     EXPECT_EQ(run.ui.labels[Label::DemName], "first");
@@ -106,7 +95,7 @@ TEST(OctReader, UnusableHeaderShowsTheReadFailedBoxAndKeepsTheOldGrid) {
 
 TEST(OctReader, UnreadableValueEndsTheReadingWithTheRestZero) {
     OctRun run;
-    ASSERT_EQ(run.readText(octHeader("cut", 2, 2) + "1 2 oops 4\n"), 0);
+    ASSERT_EQ(run.readBytes(octHeader("cut", 2, 2) + "1 2 oops 4\n"), 0);
     const ElevationGrid& g = run.ws.grid;
     EXPECT_EQ(g.cell(0, 1), 2000);
     EXPECT_EQ(g.cell(1, 0), 0);
@@ -114,20 +103,18 @@ TEST(OctReader, UnreadableValueEndsTheReadingWithTheRestZero) {
     EXPECT_EQ(g.ElevationRange, 1000);
 }
 
+const HarnessRules kRobustness{.previousGrid = false};
+
 TEST(OctRobustness, EveryPrefixEndsInAReadOrAMessage) {
     std::string text = octHeader("prefix test", 6, 6);
     for (int i = 0; i < 36; ++i) text += std::to_string(i * 0.125) + (i % 6 == 5 ? "\n" : " ");
-    HarnessRules rules;
-    rules.extension = ".oct";
-    EXPECT_GT(checkEveryPrefix(kReadOct, text, rules), 0);
+    EXPECT_GT(checkPrefixes(throughFile(kReadOct, "input.oct"), text, spreadPrefixLengths(text.size()), kRobustness), 0);
 }
 
 TEST(OctRobustness, DamagedFilesEndInAReadOrAMessage) {
     std::string text = octHeader("fuzz", 8, 8);
     for (int i = 0; i < 64; ++i) text += std::to_string(i * 1.5 - 20) + " ";
-    HarnessRules rules;
-    rules.extension = ".oct";
-    checkFuzzCases(kReadOct, text, rules, 4242u, 300);
+    checkDamaged(throughFile(kReadOct, "input.oct"), mixedDamage(text, 4242u), 300, kRobustness);
 }
 
 }  // namespace

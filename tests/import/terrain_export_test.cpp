@@ -11,12 +11,15 @@
 #include "import/binary_terrain_reader.h"
 #include "import/terragen_reader.h"
 #include "pipeline/text_convert.h"
-#include "tests/import/terrain_reader_test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale {
 namespace {
 
 using test::ReaderHarness;
+
+// The dispatch hands the reader a stream past the 8-byte signature.
+const test::ByteRunner readTerragenBytes = test::fromMemory(ReadTerragen, 8);
 
 // A grid whose every cell is data: rows 0..rows-1, columns 0..cols-1.
 void fillGrid(Workspace& ws, int rows, int cols, const std::function<std::int32_t(int, int)>& value) {
@@ -183,7 +186,7 @@ TEST_F(TerrainExport, SmallValuedGridReadsBackThroughTheTerragenReader) {
     const std::string ter = (dir / "small.ter").string();
     ASSERT_EQ(ExportTerrain(ws, ExportFormat::Terragen, ter, 1, false), 0);
     ReaderHarness back;
-    ASSERT_EQ(test::runOn(back, ReadTerragen, test::readFileBytes(ter), 8), 0);
+    ASSERT_EQ(readTerragenBytes(back, test::readFileBytes(ter)), 0);
     ASSERT_EQ(back.ws.grid.LastRow, 6);
     ASSERT_EQ(back.ws.grid.LastCol, 8);
     for (int r = 0; r < 7; ++r)
@@ -203,7 +206,7 @@ TEST_F(TerrainExport, RealTerrainRoundTripsThroughTerragenUpToItsScaling) {
         const std::string ter = (dir / "round.ter").string();
         ASSERT_EQ(ExportTerrain(original.ws, ExportFormat::Terragen, ter, 1, false), 0);
         ReaderHarness back;
-        ASSERT_EQ(test::runOn(back, ReadTerragen, test::readFileBytes(ter), 8), 0);
+        ASSERT_EQ(readTerragenBytes(back, test::readFileBytes(ter)), 0);
         const ElevationGrid& a = original.ws.grid;
         const ElevationGrid& b = back.ws.grid;
         ASSERT_EQ(b.LastRow, a.RowLimit);

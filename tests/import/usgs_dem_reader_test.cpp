@@ -6,61 +6,31 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <functional>
 #include <limits>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "pipeline/c_file.h"
 #include "pipeline/text_convert.h"
-#include "tests/support/test_support.h"
+#include "tests/import/reader_test_support.h"
 
 namespace gorvale {
 namespace {
 
-using test::RecordingUserInterface;
 using test::ScratchDir;
 
 // ---- Running the reader ---------------------------------------------------
 
-struct DemRead {
-    RecordingUserInterface ui;
-    Workspace ws{ui};
-    int result = 0;
+// The stream is opened in text mode, as the format dispatch hands it over.
+const test::PathReader kReadUsgsDem = test::streamReader(&ReadUsgsDem, "r");
+
+// One workspace reading DEMs; readBytes() calls its file "a.dem".
+struct DemRun : test::ReaderRun {
+    DemRun() : ReaderRun(kReadUsgsDem, "a.dem") {}
 };
 
-// The stream is opened in text mode, as the format dispatch hands it over.
-int readInto(Workspace& ws, const std::filesystem::path& path) {
-    ws.settings.DEMFile = path.string();
-    FilePtr in = openFile(path.string(), "r");
-    if (!in) {
-        ADD_FAILURE() << "can't open " << path;
-        return -2;
-    }
-    return ReadUsgsDem(ws, in.get());
-}
-
-std::unique_ptr<DemRead> readDem(const std::filesystem::path& path,
-                                 const std::function<void(ConversionSettings&)>& tweak = {}) {
-    auto r = std::make_unique<DemRead>();
-    if (tweak) tweak(r->ws.settings);
-    r->result = readInto(r->ws, path);
-    return r;
-}
-
-// Reads bytes held in memory through a C stream (no file needed).
-int readBytes(Workspace& ws, const std::string& bytes) {
-    FilePtr in(bytes.empty() ? std::tmpfile()
-                             : fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r"));
-    if (!in) {
-        ADD_FAILURE() << "no stream for " << bytes.size() << " bytes";
-        return -2;
-    }
-    return ReadUsgsDem(ws, in.get());
-}
+// Bytes held in memory read through a text stream (no file needed).
+const test::ByteRunner readBytes = test::fromMemory(ReadUsgsDem, 0, "r");
 
 // ---- Hand-made DEMs ---------------------------------------------------------
 
@@ -316,17 +286,17 @@ TEST(UsgsDemRealSamples, ReadWithGdalExtentsRangesAndCells) {
     if (!test::haveTestdata()) GTEST_SKIP() << "no testdata";
     for (const SampleExpectation& e : realSamples()) {
         SCOPED_TRACE(e.file);
-        auto r = readDem(test::sample(e.file));
-        ASSERT_EQ(r->result, 0);
-        EXPECT_TRUE(r->ui.messages.empty());
-        const ElevationGrid& g = r->ws.grid;
+        DemRun r;
+        ASSERT_EQ(r.read(test::sample(e.file)), 0);
+        EXPECT_TRUE(r.ui.messages.empty());
+        const ElevationGrid& g = r.ws.grid;
         EXPECT_EQ(g.LastRow, e.lastRow);
         EXPECT_EQ(g.LastCol, e.lastCol);
         EXPECT_EQ(g.ElevationRange, e.elevationRange);
-        EXPECT_EQ(r->ui.labels[Label::DemName], e.name);
-        EXPECT_EQ(r->ui.labels[Label::Rows], std::to_string(e.lastRow + 1));
-        EXPECT_EQ(r->ui.labels[Label::Columns], std::to_string(e.lastCol + 1));
-        EXPECT_EQ(r->ui.labels[Label::ElevationRange], std::to_string(e.elevationRange));
+        EXPECT_EQ(r.ui.labels[Label::DemName], e.name);
+        EXPECT_EQ(r.ui.labels[Label::Rows], std::to_string(e.lastRow + 1));
+        EXPECT_EQ(r.ui.labels[Label::Columns], std::to_string(e.lastCol + 1));
+        EXPECT_EQ(r.ui.labels[Label::ElevationRange], std::to_string(e.elevationRange));
         EXPECT_EQ(g.AllocatedRows(), std::max(e.lastRow, e.lastCol) + 1);
         for (const Cell& c : e.cells)
             EXPECT_EQ(g.cell(c.row, c.col), c.value) << c.row << "," << c.col;
@@ -345,8 +315,8 @@ TEST(UsgsDemRealSamples, ReadWithGdalExtentsRangesAndCells) {
             EXPECT_EQ(lo, e.valueMin);
             EXPECT_EQ(hi, e.valueMax);
         }
-        EXPECT_TRUE(r->ws.gridLoaded);
-        EXPECT_TRUE(r->ui.commands[Command::Generate]);
+        EXPECT_TRUE(r.ws.gridLoaded);
+        EXPECT_TRUE(r.ui.commands[Command::Generate]);
         EXPECT_EQ(g.RowLimit, e.lastRow);
         EXPECT_EQ(g.ColLimit, e.lastCol);
     }
@@ -355,8 +325,9 @@ TEST(UsgsDemRealSamples, ReadWithGdalExtentsRangesAndCells) {
 TEST(UsgsDemRealSamples, VoidCellsKeepTheFileValue) {
     if (!test::haveTestdata()) GTEST_SKIP() << "no testdata";
     // SOURCES.md: the SDTS source has 7981 void cells; GDAL's USGS DEM writes them -32767.
-    auto r = readDem(test::sample("gdal-written/8821_usgsdem.dem"));
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.read(test::sample("gdal-written/8821_usgsdem.dem")), 0);
+    const ElevationGrid& g = r.ws.grid;
     int voids = 0;
     for (int row = 0; row < g.AllocatedRows(); ++row)
         for (int col = 0; col < g.AllocatedCols(); ++col) voids += g.cell(row, col) == -32767;
@@ -366,17 +337,15 @@ TEST(UsgsDemRealSamples, VoidCellsKeepTheFileValue) {
 // ---- Record A -------------------------------------------------------------
 
 TEST(UsgsDemHeader, ReadsHandMadeFileIntoEastFirstSouthFirstGrid) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "a.dem", standardDem());
-    auto r = readDem(dir / "a.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
-    EXPECT_EQ(r->ui.labels[Label::DemName], "HAND MADE TEST DEM");
-    EXPECT_EQ(r->ui.labels[Label::Rows], "5");
-    EXPECT_EQ(r->ui.labels[Label::Columns], "4");
-    EXPECT_EQ(r->ui.labels[Label::ElevationRange], "300");
-    EXPECT_EQ(r->ws.settings.ToEast, "2");
-    EXPECT_EQ(r->ws.settings.ToNorth, "3");
+    DemRun r;
+    ASSERT_EQ(r.readBytes(standardDem()), 0);
+    expectStandardGrid(r.ws.grid);
+    EXPECT_EQ(r.ui.labels[Label::DemName], "HAND MADE TEST DEM");
+    EXPECT_EQ(r.ui.labels[Label::Rows], "5");
+    EXPECT_EQ(r.ui.labels[Label::Columns], "4");
+    EXPECT_EQ(r.ui.labels[Label::ElevationRange], "300");
+    EXPECT_EQ(r.ws.settings.ToEast, "2");
+    EXPECT_EQ(r.ws.settings.ToNorth, "3");
 }
 
 TEST(UsgsDemHeader, ControlCharacterStartSkips128CharactersAndCountsFromThere) {
@@ -384,12 +353,10 @@ TEST(UsgsDemHeader, ControlCharacterStartSkips128CharactersAndCountsFromThere) {
     // starts right after it only if the count began after the 128-byte block.
     std::string prefix(128, 'x');
     prefix[0] = '\x01';
-    ScratchDir dir;
-    test::writeFileBytes(dir / "c.dem", prefix + standardDem());
-    auto r = readDem(dir / "c.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
-    EXPECT_EQ(r->ui.labels[Label::DemName], "HAND MADE TEST DEM");
+    DemRun r;
+    ASSERT_EQ(r.readBytes(prefix + standardDem()), 0);
+    expectStandardGrid(r.ws.grid);
+    EXPECT_EQ(r.ui.labels[Label::DemName], "HAND MADE TEST DEM");
 }
 
 TEST(UsgsDemHeader, BlankFieldsThreeDigitExponentsAndRunTogetherResolutionByColumns) {
@@ -398,11 +365,9 @@ TEST(UsgsDemHeader, BlankFieldsThreeDigitExponentsAndRunTogetherResolutionByColu
     std::string a = recordA(fields);
     a.replace(162, 6, "      ");                     // zone (columns 163-168) left blank
     a.replace(168, 24, "  0.000000000000000D+000");  // first projection parameter, 3-digit exponent
-    ScratchDir dir;
-    test::writeFileBytes(dir / "b.dem", a + standardProfiles());
-    auto r = readDem(dir / "b.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
+    DemRun r;
+    ASSERT_EQ(r.readBytes(a + standardProfiles()), 0);
+    expectStandardGrid(r.ws.grid);
 }
 
 TEST(UsgsDemHeader, LowerCaseExponentsAndFractionalResolution) {
@@ -415,11 +380,9 @@ TEST(UsgsDemHeader, LowerCaseExponentsAndFractionalResolution) {
     std::string p = i6(1) + i6(1) + i6(3) + i6(1) +
                     "  -0.000000000000000e+00   2.000000000000000e+00" + d24(0) + d24(1) +
                     "   3.000000000000000e+00" + i6(7) + i6(8) + i6(9);
-    ScratchDir dir;
-    test::writeFileBytes(dir / "f.dem", recordA(fields) + p);
-    auto r = readDem(dir / "f.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(fields) + p), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(g.LastCol, 14);
     EXPECT_EQ(g.LastRow, 14);
     EXPECT_EQ(column(g, 13, 6), (std::vector<std::int32_t>{0, 0, 7, 8, 9, 0}));
@@ -431,17 +394,15 @@ TEST(UsgsDemHeader, OneDegreeCornersAtThreeSecondsGive1202Columns) {
     fields.resolution = e12(3) + e12(3) + e12(1);
     fields.profileCount = 2;
     std::vector<int> points(1201, 5);
-    ScratchDir dir;
-    test::writeFileBytes(dir / "d.dem", recordA(fields) + profile(1, 68400, 165600, points) +
-                                            profile(2, 68403, 165600, points));
-    auto r = readDem(dir / "d.dem");
-    ASSERT_EQ(r->result, 0);
-    EXPECT_EQ(r->ws.grid.LastCol, 1201);
-    EXPECT_EQ(r->ws.grid.LastRow, 1201);
-    EXPECT_EQ(r->ui.labels[Label::Columns], "1202");
-    EXPECT_EQ(r->ws.grid.cell(1200, 1200), 5);
-    EXPECT_EQ(r->ws.grid.cell(1200, 1199), 5);
-    EXPECT_EQ(r->ws.grid.cell(1200, 1198), 0);
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(fields) + profile(1, 68400, 165600, points) +
+                              profile(2, 68403, 165600, points)), 0);
+    EXPECT_EQ(r.ws.grid.LastCol, 1201);
+    EXPECT_EQ(r.ws.grid.LastRow, 1201);
+    EXPECT_EQ(r.ui.labels[Label::Columns], "1202");
+    EXPECT_EQ(r.ws.grid.cell(1200, 1200), 5);
+    EXPECT_EQ(r.ws.grid.cell(1200, 1199), 5);
+    EXPECT_EQ(r.ws.grid.cell(1200, 1198), 0);
 }
 
 TEST(UsgsDemHeader, MoreProfilesThanTheCornerExtentWidenTheGrid) {
@@ -449,13 +410,11 @@ TEST(UsgsDemHeader, MoreProfilesThanTheCornerExtentWidenTheGrid) {
     fields.profileCount = 5;  // corners give LastCol 3
     std::string body;
     for (int c = 1; c <= 5; ++c) body += profile(c, 1000 + 30 * (c - 1), 2000, standardColumn(c));
-    ScratchDir dir;
-    test::writeFileBytes(dir / "m.dem", recordA(fields) + body);
-    auto r = readDem(dir / "m.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(fields) + body), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(g.LastCol, 5);
-    EXPECT_EQ(r->ui.labels[Label::Columns], "6");
+    EXPECT_EQ(r.ui.labels[Label::Columns], "6");
     for (int c = 1; c <= 5; ++c) EXPECT_EQ(g.cell(0, 5 - c), standardValue(c, 0)) << c;
 }
 
@@ -463,15 +422,11 @@ TEST(UsgsDemHeader, LineBrokenHeaderIsReadAsNumbersWithDExponentsInIntegerFields
     // The resolution 30 is written as D-exponent reals in integer-reader fields.
     for (const std::string lineEnd : {std::string("\n"), std::string("\r\n")}) {
         SCOPED_TRACE(lineEnd.size());
-        ScratchDir dir;
-        test::writeFileBytes(
-            dir / "s.dem",
-            streamRecordA(lineEnd, "0.300000D+020.300000D+020.100000D+01") + standardProfiles());
-        auto r = readDem(dir / "s.dem");
-        ASSERT_EQ(r->result, 0);
-        expectStandardGrid(r->ws.grid);
-        EXPECT_EQ(r->ui.labels[Label::DemName], "LINE BROKEN HEADER");
-        EXPECT_EQ(r->ui.labels[Label::ElevationRange], "300");
+        DemRun r;
+        ASSERT_EQ(r.readBytes(streamRecordA(lineEnd, "0.300000D+020.300000D+020.100000D+01") + standardProfiles()), 0);
+        expectStandardGrid(r.ws.grid);
+        EXPECT_EQ(r.ui.labels[Label::DemName], "LINE BROKEN HEADER");
+        EXPECT_EQ(r.ui.labels[Label::ElevationRange], "300");
     }
 }
 
@@ -479,38 +434,31 @@ TEST(UsgsDemHeader, SkipOfRecordAStopsAtTheLineBreakAndTakesOneMoreCharacter) {
     // After the LF ending record A one more character is consumed: the "7" here.
     // Were it left, it would be read as the profile's row number and shift
     // every field after it.
-    ScratchDir dir;
-    test::writeFileBytes(dir / "k.dem", streamRecordA("\n", " 30 30 1") + "7" + standardProfiles());
-    auto r = readDem(dir / "k.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
+    DemRun r;
+    ASSERT_EQ(r.readBytes(streamRecordA("\n", " 30 30 1") + "7" + standardProfiles()), 0);
+    expectStandardGrid(r.ws.grid);
 }
 
 TEST(UsgsDemHeader, UnusableResolutionIsRefusedAndTheGridKept) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "good.dem", standardDem());
     for (const std::string res :
          {e12(0) + e12(30) + e12(1), e12(30) + "-3.00000E+01" + e12(1), std::string(36, ' ')}) {
         SCOPED_TRACE(res);
-        auto r = readDem(dir / "good.dem");
-        ASSERT_EQ(r->result, 0);
-        r->ui.labels.clear();
+        DemRun r;
+        ASSERT_EQ(r.readBytes(standardDem()), 0);
+        r.ui.labels.clear();
         HeaderFields fields;
         fields.resolution = res;
-        test::writeFileBytes(dir / "bad.dem", recordA(fields) + standardProfiles());
-        EXPECT_EQ(readInto(r->ws, dir / "bad.dem"), -1);
-        ASSERT_EQ(r->ui.messages.size(), 1u);
-        EXPECT_NE(r->ui.messages[0].text.find((dir / "bad.dem").string()), std::string::npos);
-        EXPECT_NE(r->ui.messages[0].text.find("resolution"), std::string::npos);
-        EXPECT_EQ(r->ui.messages[0].kind, MessageKind::Error);
-        expectStandardGrid(r->ws.grid);
-        EXPECT_TRUE(r->ui.labels.empty()) << "nothing shown for a refused file";
+        const std::filesystem::path bad = r.dir / "bad.dem";
+        test::writeFileBytes(bad, recordA(fields) + standardProfiles());
+        EXPECT_EQ(r.read(bad), -1);
+        ASSERT_TRUE(test::shownOnceContaining(r.ui, {bad.string(), "resolution"}));
+        EXPECT_EQ(r.ui.messages[0].kind, MessageKind::Error);
+        expectStandardGrid(r.ws.grid);
+        EXPECT_TRUE(r.ui.labels.empty()) << "nothing shown for a refused file";
     }
 }
 
 TEST(UsgsDemHeader, ExtentsBeyondTheCellLimitAreRefusedAndTheGridKept) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "good.dem", standardDem());
     HeaderFields wide;  // 20000 columns: 20001^2 cells
     wide.east = 1000 + 30.0 * 20000;
     HeaderFields manyProfiles;
@@ -520,25 +468,23 @@ TEST(UsgsDemHeader, ExtentsBeyondTheCellLimitAreRefusedAndTheGridKept) {
     for (const std::string& bytes :
          {recordA(wide) + standardProfiles(), recordA(manyProfiles) + standardProfiles(),
           longFirstProfile}) {
-        auto r = readDem(dir / "good.dem");
-        test::writeFileBytes(dir / "huge.dem", bytes);
-        EXPECT_EQ(readInto(r->ws, dir / "huge.dem"), -1);
-        ASSERT_EQ(r->ui.messages.size(), 1u);
-        EXPECT_NE(r->ui.messages[0].text.find((dir / "huge.dem").string()), std::string::npos);
-        expectStandardGrid(r->ws.grid);
+        DemRun r;
+        ASSERT_EQ(r.readBytes(standardDem()), 0);
+        const std::filesystem::path huge = r.dir / "huge.dem";
+        test::writeFileBytes(huge, bytes);
+        EXPECT_EQ(r.read(huge), -1);
+        EXPECT_TRUE(test::shownOnceContaining(r.ui, {huge.string()}));
+        expectStandardGrid(r.ws.grid);
     }
 }
 
 TEST(UsgsDemHeader, EmptyAndForeignFilesEndInAMessage) {
     for (const std::string bytes :
          {std::string(), std::string("hello\n"), std::string(3000, '\0')}) {
-        RecordingUserInterface ui;
-        Workspace ws(ui);
-        ws.settings.DEMFile = "foreign.dem";
-        EXPECT_EQ(readBytes(ws, bytes), -1);
-        ASSERT_EQ(ui.messages.size(), 1u);
-        EXPECT_NE(ui.messages[0].text.find("foreign.dem"), std::string::npos);
-        EXPECT_FALSE(ws.grid.hasStorage());
+        test::ReaderHarness h("foreign.dem", false);
+        EXPECT_EQ(readBytes(h, bytes), -1);
+        EXPECT_TRUE(test::shownOnceContaining(h.ui, {"foreign.dem"}));
+        EXPECT_FALSE(h.ws.grid.hasStorage());
     }
 }
 
@@ -553,22 +499,18 @@ TEST(UsgsDemProfiles, ProfilesAreColumnsByTheirPlaceInTheFile) {
     for (std::size_t block = 0; block < 3; ++block)
         swapped.replace(block * 1024, 12, i6(static_cast<int>(block) + 1) + i6(1));
     for (const std::string& profiles : {body, swapped}) {
-        ScratchDir dir;
-        test::writeFileBytes(dir / "p.dem", recordA(HeaderFields{}) + profiles);
-        auto r = readDem(dir / "p.dem");
-        ASSERT_EQ(r->result, 0);
-        expectStandardGrid(r->ws.grid);
+        DemRun r;
+        ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + profiles), 0);
+        expectStandardGrid(r.ws.grid);
     }
 }
 
 TEST(UsgsDemProfiles, ReadingStopsAfterTheHeadersNumberOfProfiles) {
     HeaderFields fields;
     fields.profileCount = 2;
-    ScratchDir dir;
-    test::writeFileBytes(dir / "n.dem", recordA(fields) + standardProfiles());
-    auto r = readDem(dir / "n.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(fields) + standardProfiles()), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(column(g, 2, 4), (std::vector<std::int32_t>{100, 101, 102, 103}));
     EXPECT_EQ(column(g, 1, 4), (std::vector<std::int32_t>{200, 201, 202, 203}));
     EXPECT_EQ(column(g, 0, 4), (std::vector<std::int32_t>{0, 0, 0, 0}));
@@ -577,11 +519,9 @@ TEST(UsgsDemProfiles, ReadingStopsAfterTheHeadersNumberOfProfiles) {
 TEST(UsgsDemProfiles, ProfilesStartingFurtherNorthArePlacedAtTheirRowOffset) {
     std::string body = profile(1, 1000, 2060, {1, 2}) + profile(2, 1030, 2030, {3, 4, 5}) +
                        profile(3, 1060, 2000, {6, 7, 8, 9});
-    ScratchDir dir;
-    test::writeFileBytes(dir / "o.dem", recordA(HeaderFields{}) + body);
-    auto r = readDem(dir / "o.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + body), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(column(g, 2, 5), (std::vector<std::int32_t>{0, 0, 1, 2, 0}));
     EXPECT_EQ(column(g, 1, 5), (std::vector<std::int32_t>{0, 3, 4, 5, 0}));
     EXPECT_EQ(column(g, 0, 5), (std::vector<std::int32_t>{6, 7, 8, 9, 0}));
@@ -591,11 +531,9 @@ TEST(UsgsDemProfiles, PointsBeyondTheGridAreDroppedAndTheNextProfileStillFound) 
     // Rows 2..5 of a grid whose LastRow is 4: row 4 is stored, row 5 dropped.
     std::string body = profile(1, 1000, 2060, {1, 2, 3, 4}) + profile(2, 1030, 1970, {5, 6, 7, 8}) +
                        profile(3, 1060, 2000, standardColumn(3));
-    ScratchDir dir;
-    test::writeFileBytes(dir / "x.dem", recordA(HeaderFields{}) + body);
-    auto r = readDem(dir / "x.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + body), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(column(g, 2, 5), (std::vector<std::int32_t>{0, 0, 1, 2, 3}));
     EXPECT_EQ(column(g, 1, 5), (std::vector<std::int32_t>{6, 7, 8, 0, 0}));
     EXPECT_EQ(column(g, 0, 4), (std::vector<std::int32_t>{300, 301, 302, 303}));
@@ -606,25 +544,20 @@ TEST(UsgsDemProfiles, RunTogetherFieldsAreSplitAtASignAfterADigit) {
                      "  1.555000000000000D+03-32767-32767   100  +200";
     std::string p2 = i6(1) + i6(2) + i6(4) + i6(1) +
                      "   1.03e+03   2.0E+03   0.0   1.0e+00   2.0d+00" + "-12-13+14    15";
-    ScratchDir dir;
     HeaderFields fields;
     fields.profileCount = 2;
-    test::writeFileBytes(dir / "t.dem", recordA(fields) + padToBlock(p1) + p2);
-    auto r = readDem(dir / "t.dem");
-    ASSERT_EQ(r->result, 0);
-    EXPECT_EQ(column(r->ws.grid, 2, 4), (std::vector<std::int32_t>{-32767, -32767, 100, 200}));
-    EXPECT_EQ(column(r->ws.grid, 1, 4), (std::vector<std::int32_t>{-12, -13, 14, 15}));
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(fields) + padToBlock(p1) + p2), 0);
+    EXPECT_EQ(column(r.ws.grid, 2, 4), (std::vector<std::int32_t>{-32767, -32767, 100, 200}));
+    EXPECT_EQ(column(r.ws.grid, 1, 4), (std::vector<std::int32_t>{-12, -13, 14, 15}));
 }
 
 TEST(UsgsDemProfiles, AbsurdElevationsAreClampedSoTheirRangeFits) {
     std::string p = profileHeader(1, 2, 4, 1030, 2000) + " -99999999999 99999999999 -5.0E+20 7";
-    ScratchDir dir;
-    test::writeFileBytes(dir / "h.dem",
-                         recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
-                             padToBlock(p) + profile(3, 1060, 2000, standardColumn(3)));
-    auto r = readDem(dir / "h.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
+                              padToBlock(p) + profile(3, 1060, 2000, standardColumn(3))), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(column(g, 1, 4),
               (std::vector<std::int32_t>{-(1 << 30), (1 << 30) - 1, -(1 << 30), 7}));
     EXPECT_EQ(g.SelectionMin, -(1 << 30));
@@ -638,46 +571,39 @@ TEST(UsgsDemProfiles, LineBreaksBetweenElevationsGiveNoStrayValues) {
     for (int v : standardColumn(1)) p += i6(v) + "\r\n";
     p += "\t" + profile(2, 1030, 2000, standardColumn(2)) + "\n\n" +
          profile(3, 1060, 2000, standardColumn(3));
-    ScratchDir dir;
-    test::writeFileBytes(dir / "l.dem", recordA(HeaderFields{}) + p);
-    auto r = readDem(dir / "l.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + p), 0);
+    expectStandardGrid(r.ws.grid);
 }
 
 TEST(UsgsDemProfiles, IntegerFieldsWrittenAsRealsGiveTheirTruncatedValue) {
     std::string p = i6(1) + i6(1) + " 0.400000D+01" + " 1.0E+00" + d24(1000) + d24(2000) + d24(0) +
                     d24(100) + d24(400) + " 1.005D+02  1.019E+02 102 103";
-    ScratchDir dir;
-    test::writeFileBytes(dir / "r.dem", recordA(HeaderFields{}) + padToBlock(p) +
-                                            profile(2, 1030, 2000, standardColumn(2)) +
-                                            profile(3, 1060, 2000, standardColumn(3)));
-    auto r = readDem(dir / "r.dem");
-    ASSERT_EQ(r->result, 0);
-    expectStandardGrid(r->ws.grid);
+    DemRun r;
+    ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + padToBlock(p) +
+                              profile(2, 1030, 2000, standardColumn(2)) +
+                              profile(3, 1060, 2000, standardColumn(3))), 0);
+    expectStandardGrid(r.ws.grid);
 }
 
 TEST(UsgsDemProfiles, EndOfFileInsideAProfileStoresNothingMore) {
     std::string bytes = recordA(HeaderFields{}) + profile(1, 1000, 2000, standardColumn(1)) +
                         profileHeader(1, 2, 4, 1030, 2000) + i6(200) + i6(201);
-    ScratchDir dir;
-    test::writeFileBytes(dir / "e.dem", bytes);
-    auto r = readDem(dir / "e.dem");
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    ASSERT_EQ(r.readBytes(bytes), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(column(g, 2, 4), (std::vector<std::int32_t>{100, 101, 102, 103}));
     EXPECT_EQ(column(g, 1, 4), (std::vector<std::int32_t>{200, 201, 0, 0}));
     EXPECT_EQ(column(g, 0, 4), (std::vector<std::int32_t>{0, 0, 0, 0}));
-    EXPECT_TRUE(r->ui.messages.empty());
-    EXPECT_TRUE(r->ui.commands[Command::Generate]);
+    EXPECT_TRUE(r.ui.messages.empty());
+    EXPECT_TRUE(r.ui.commands[Command::Generate]);
 }
 
 TEST(UsgsDemProfiles, SkipElevationKeepsEveryOtherPointTheLaterWinning) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "a.dem", standardDem());
-    auto r = readDem(dir / "a.dem", [](ConversionSettings& s) { s.SkipElevation = true; });
-    ASSERT_EQ(r->result, 0);
-    const ElevationGrid& g = r->ws.grid;
+    DemRun r;
+    r.ws.settings.SkipElevation = true;
+    ASSERT_EQ(r.readBytes(standardDem()), 0);
+    const ElevationGrid& g = r.ws.grid;
     EXPECT_EQ(g.LastCol, 3) << "extents are not halved";
     EXPECT_EQ(g.LastRow, 4);
     // col = (LastCol - c) / 2: profile 1 -> 1, profiles 2 and 3 -> 0 (3 wins);
@@ -690,29 +616,25 @@ TEST(UsgsDemProfiles, SkipElevationKeepsEveryOtherPointTheLaterWinning) {
 // ---- Log ------------------------------------------------------------------------
 
 TEST(UsgsDemLog, WritesTheReadSteps) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "a.dem", standardDem());
-    test::writeFileBytes(dir / "read.log", "previous run\n");
-    const std::string logPath = (dir / "read.log").string();
-    auto r = readDem(dir / "a.dem", [&](ConversionSettings& s) {
-        s.LogEnable = true;
-        s.LogFile = logPath;
-    });
-    ASSERT_EQ(r->result, 0);
+    DemRun r;
+    const std::string logPath = (r.dir / "read.log").string();
+    test::writeFileBytes(logPath, "previous run\n");
+    r.ws.settings.LogEnable = true;
+    r.ws.settings.LogFile = logPath;
+    ASSERT_EQ(r.readBytes(standardDem()), 0);
     EXPECT_EQ(test::readFileBytes(logPath),
               "maxW_Es=   3   MaxColumns=   4\n"
               "Reading rows and columns to produce a 3 x 4 ElevationGrid\n"
               "Allocating memory to store 12 DEM data points...OK\n"
               "Reading in DEM data From " +
-                  (dir / "a.dem").string() + "...\n");
+                  r.scratchFile().string() + "...\n");
 }
 
 TEST(UsgsDemLog, NothingWrittenWhenLoggingIsOff) {
-    ScratchDir dir;
-    test::writeFileBytes(dir / "a.dem", standardDem());
-    const std::string logPath = (dir / "read.log").string();
-    auto r = readDem(dir / "a.dem", [&](ConversionSettings& s) { s.LogFile = logPath; });
-    ASSERT_EQ(r->result, 0);
+    DemRun r;
+    const std::string logPath = (r.dir / "read.log").string();
+    r.ws.settings.LogFile = logPath;
+    ASSERT_EQ(r.readBytes(standardDem()), 0);
     EXPECT_FALSE(std::filesystem::exists(logPath));
 }
 
@@ -738,14 +660,12 @@ TEST(UsgsDemLog, AllocationFailureShowsTheMessageAndLogsFailed) {
         rlimit limit{};
         limit.rlim_cur = limit.rlim_max = rlim_t{512} << 20;  // far below the grid's 1 GiB
         if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
-        RecordingUserInterface ui;
-        Workspace ws(ui);
-        ws.settings.LogEnable = true;
-        ws.settings.LogFile = logPath;
-        const int result = readInto(ws, dir / "big.dem");
-        const bool ok = result == -1 && ui.messages.size() == 1 &&
-                        ui.messages[0].text == "DEM Memory allocation failed!" &&
-                        !ws.grid.hasStorage() && !ws.gridLoaded && !ui.commands[Command::Generate];
+        DemRun r;
+        r.ws.settings.LogEnable = true;
+        r.ws.settings.LogFile = logPath;
+        const int result = r.read(dir / "big.dem");
+        const bool ok = result == -1 && test::shownOnce(r.ui, "DEM Memory allocation failed!") &&
+                        !r.ws.grid.hasStorage() && !r.ws.gridLoaded && !r.ui.commands[Command::Generate];
         std::fflush(nullptr);
         std::_Exit(ok ? 0 : 1);
     };
@@ -759,25 +679,18 @@ TEST(UsgsDemLog, AllocationFailureShowsTheMessageAndLogsFailed) {
 
 // ---- Damaged files ----------------------------------------------------------------
 
-// A read ends either normally or with a message; never a crash.
+// A read ends either normally or with one message; never a crash.
+const test::HarnessRules kDamaged{.demFile = "damaged.dem", .previousGrid = false, .oneMessagePerRefusal = true};
+
 void expectCleanEnd(const std::string& bytes, const std::string& what) {
-    RecordingUserInterface ui;
-    Workspace ws(ui);
-    ws.settings.DEMFile = "damaged.dem";
-    const int result = readBytes(ws, bytes);
-    if (result == 0) {
-        EXPECT_TRUE(ws.grid.hasStorage()) << what;
-        EXPECT_LE(ws.grid.LastRow, ws.grid.AllocatedRows() - 1) << what;
-        EXPECT_LE(ws.grid.LastCol, ws.grid.AllocatedCols() - 1) << what;
-    } else {
-        EXPECT_EQ(result, -1) << what;
-        EXPECT_EQ(ui.messages.size(), 1u) << what;
-    }
+    test::ReaderHarness h(kDamaged.demFile, kDamaged.previousGrid);
+    test::expectSoundOutcome(h, readBytes(h, bytes), kDamaged, what);
 }
 
 TEST(UsgsDemDamagedFiles, EveryPrefixEndsInAMessageOrANormalRead) {
     if (!test::haveTestdata()) GTEST_SKIP() << "no testdata";
     for (const SampleExpectation& e : realSamples()) {
+        SCOPED_TRACE(e.file);
         const std::string bytes = test::readFileBytes(test::sample(e.file));
         // Samples with small grids: every prefix of record A and the first
         // profiles, then about 300 prefixes spread over the rest. Large grids
@@ -787,28 +700,28 @@ TEST(UsgsDemDamagedFiles, EveryPrefixEndsInAMessageOrANormalRead) {
         const std::size_t dense = std::min<std::size_t>(bytes.size(), largeGrid ? 900 : 3100);
         const std::size_t header = std::min<std::size_t>(bytes.size(), 1300);
         const std::size_t stride = std::max<std::size_t>(1, bytes.size() / (largeGrid ? 100 : 300));
+        std::vector<std::size_t> lengths;
         for (std::size_t n = 0; n <= bytes.size(); n += n < dense ? 1 : n < header ? 11 : stride)
-            expectCleanEnd(bytes.substr(0, n),
-                           std::string(e.file) + " prefix " + std::to_string(n));
-        expectCleanEnd(bytes.substr(0, bytes.size() - 1), std::string(e.file) + " last byte cut");
+            lengths.push_back(n);
+        lengths.push_back(bytes.size() - 1);  // the last byte cut
+        test::checkPrefixes(readBytes, bytes, lengths, kDamaged);
     }
 }
 
 TEST(UsgsDemDamagedFiles, PrefixReadKeepsWhatWasReadBeforeTheCut) {
     if (!test::haveTestdata()) GTEST_SKIP() << "no testdata";
     const std::string bytes = test::readFileBytes(test::sample("usgsdem/39079G6_truncated.dem"));
-    RecordingUserInterface fullUi;
-    Workspace full(fullUi);
+    test::ReaderHarness full("", false);
     ASSERT_EQ(readBytes(full, bytes), 0);
     for (std::size_t n = 1100; n <= bytes.size(); n += 7) {
-        RecordingUserInterface ui;
-        Workspace ws(ui);
-        ASSERT_EQ(readBytes(ws, bytes.substr(0, n)), 0) << n;
+        test::ReaderHarness cut("", false);
+        ASSERT_EQ(readBytes(cut, bytes.substr(0, n)), 0) << n;
+        const ElevationGrid& g = cut.ws.grid;
         int differing = 0;
-        for (int row = 0; row < ws.grid.AllocatedRows(); ++row)
-            for (int col = 0; col < ws.grid.AllocatedCols(); ++col) {
-                const std::int32_t v = ws.grid.cell(row, col);
-                if (v != 0 && v != full.grid.cell(row, col)) ++differing;
+        for (int row = 0; row < g.AllocatedRows(); ++row)
+            for (int col = 0; col < g.AllocatedCols(); ++col) {
+                const std::int32_t v = g.cell(row, col);
+                if (v != 0 && v != full.ws.grid.cell(row, col)) ++differing;
             }
         EXPECT_LE(differing, 1) << "only a number cut in two may differ; prefix " << n;
     }

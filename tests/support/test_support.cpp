@@ -20,6 +20,10 @@ bool haveTestdata() { return std::filesystem::is_directory(testdataDir()); }
 
 std::filesystem::path sample(const std::string& relative) { return testdataDir() / relative; }
 
+void TestdataTest::SetUp() {
+    if (!haveTestdata()) GTEST_SKIP() << "shared test data not found";
+}
+
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
     std::random_device rd;
@@ -46,6 +50,21 @@ std::string readFileBytes(const std::filesystem::path& path) {
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void replaceFileBytes(const std::filesystem::path& path, const std::string& bytes) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    writeFileBytes(path, bytes);
+}
+
+CurrentDirectory::CurrentDirectory(const std::filesystem::path& dir) : saved_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
 }
 
 CommandResult runCli(const std::string& arguments) {

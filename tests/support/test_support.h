@@ -2,6 +2,8 @@
 // Helpers shared by the tests: where the sample files are, scratch folders,
 // and a user interface that records every call so tests can assert on it.
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -17,6 +19,13 @@ std::filesystem::path testdataDir();
 // A file of ../shared/testdata; the test is skipped when the folder is absent.
 std::filesystem::path sample(const std::string& relative);
 bool haveTestdata();
+
+// Base of test suites whose every test reads the shared samples: skipped
+// when they are absent.
+class TestdataTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+};
 
 // A fresh empty folder under the system temp dir, removed by the destructor.
 class ScratchDir {
@@ -34,6 +43,22 @@ private:
 
 std::string readFileBytes(const std::filesystem::path& path);
 void writeFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// Writes `bytes` as a new file in place of any old one. Rewriting a file in
+// place makes some file systems flush it on close; tests that write
+// thousands of versions of a file are much quicker this way.
+void replaceFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Makes `dir` the current directory until destroyed.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::filesystem::path& dir);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    std::filesystem::path saved_;
+};
 
 // Runs gorvale-cli with the given arguments (a shell command line); stdout
 // and stderr together. Temporary models go to a scratch folder of the call's own.
