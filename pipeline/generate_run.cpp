@@ -14,6 +14,8 @@ namespace {
 
 constexpr int kStatusPanel = 0;
 constexpr int kLogReadChars = 511;
+constexpr const char* kNoTerrainGeneration =
+    "Native terrain generation is not available in this build; switch AW_Terrain off.";
 constexpr const char* kBannerRule = "\t--------------------------------------------\n";
 // The model writer ends its log lines in CR LF; the run's lines match them.
 constexpr const char* kLogLineEnd = "\r\n";
@@ -78,6 +80,11 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     BusyCursor busy(*ws_.ui);
     if (services.validate && !services.validate(ws_)) return outcome;
     if (services.prepareZones && !services.prepareZones(ws_)) return outcome;
+    // Refused before anything is opened, like the FTP session and the bot below.
+    if (s.AW_Terrain && !services.generateTerrain) {
+        ws_.ui->message(kNoTerrainGeneration, "Error", MessageKind::Error, Buttons::Ok);
+        return outcome;
+    }
     if (s.FtpToHost) {
         if (!services.openFtp) {
             ws_.ui->message("FTP upload is not available in this build; switch FtpToHost off.", "Error",
@@ -220,8 +227,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
         if (services.generateTerrain)
             services.generateTerrain(ws_, run_);
         else
-            ws_.ui->message("Native terrain generation is not available in this build.", "Error",
-                            MessageKind::Error, Buttons::Ok);
+            ws_.ui->message(kNoTerrainGeneration, "Error", MessageKind::Error, Buttons::Ok);
     } else if (singleModel && services.writer) {
         services.writer->EndSingleModel();
     }

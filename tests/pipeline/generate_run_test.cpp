@@ -276,6 +276,17 @@ TEST_F(GenerateRunTest, NativeTerrainLeavesThePropdumpAloneAndWritesNoModel) {
     EXPECT_EQ(propdump(), "old list");
 }
 
+TEST_F(GenerateRunTest, NativeTerrainWithoutItsGeneratorIsRefusedBeforeTheLogIsTouched) {
+    ws.settings.AW_Terrain = true;
+    writeFileBytes(ws.settings.LogFile, "old log\n");
+    const GenerateOutcome out = run.Generate(services);
+    EXPECT_FALSE(out.started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("AW_Terrain"), std::string::npos);
+    EXPECT_EQ(log(), "old log\n");
+    EXPECT_FALSE(fs::exists(ws.settings.PropFile));
+}
+
 TEST_F(GenerateRunTest, UncreatablePropdumpIsReportedAndNothingIsWritten) {
     ws.settings.PropFile = (dir / "missing" / "prop.txt").string();
     const GenerateOutcome out = run.Generate(services);
