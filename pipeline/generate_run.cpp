@@ -16,6 +16,7 @@ constexpr int kStatusPanel = 0;
 constexpr int kLogReadChars = 511;
 constexpr const char* kNoTerrainGeneration =
     "Native terrain generation is not available in this build; switch AW_Terrain off.";
+constexpr const char* kNoTreeZones = "Tree zones are not available in this build; switch GenerateTrees off.";
 constexpr const char* kBannerRule = "\t--------------------------------------------\n";
 // The model writer ends its log lines in CR LF; the run's lines match them.
 constexpr const char* kLogLineEnd = "\r\n";
@@ -83,6 +84,10 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     // Refused before anything is opened, like the FTP session and the bot below.
     if (s.AW_Terrain && !services.generateTerrain) {
         ws_.ui->message(kNoTerrainGeneration, "Error", MessageKind::Error, Buttons::Ok);
+        return outcome;
+    }
+    if (s.GenerateTrees && !services.trees) {
+        ws_.ui->message(kNoTreeZones, "Error", MessageKind::Error, Buttons::Ok);
         return outcome;
     }
     if (s.FtpToHost) {

@@ -287,6 +287,21 @@ TEST_F(GenerateRunTest, NativeTerrainWithoutItsGeneratorIsRefusedBeforeTheLogIsT
     EXPECT_FALSE(fs::exists(ws.settings.PropFile));
 }
 
+// Without tree placement a tree run would quietly leave every tree out.
+TEST_F(GenerateRunTest, TreesWithoutTreePlacementAreRefused) {
+    ws.settings.GenerateTrees = true;
+    const GenerateOutcome out = run.Generate(services);
+    EXPECT_FALSE(out.started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("GenerateTrees"), std::string::npos);
+    EXPECT_TRUE(writer.paths.empty());
+    EXPECT_FALSE(fs::exists(ws.settings.PropFile));
+
+    TreeZoneHooks trees;
+    services.trees = &trees;
+    EXPECT_EQ(run.Generate(services).runResult, kRunCompleted);
+}
+
 TEST_F(GenerateRunTest, UncreatablePropdumpIsReportedAndNothingIsWritten) {
     ws.settings.PropFile = (dir / "missing" / "prop.txt").string();
     const GenerateOutcome out = run.Generate(services);
