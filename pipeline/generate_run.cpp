@@ -1,7 +1,10 @@
 #include "pipeline/generate_run.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <filesystem>
 
 #include "import/grid_operations.h"
@@ -32,8 +35,12 @@ private:
     UserInterface& ui_;
 };
 
+// A bot centre typed in 10 m units, in cm; a centre beyond the 32-bit world
+// is held at its edge instead of overflowing.
 std::int32_t centimetres(const std::string& tenMetreUnits, bool negative) {
-    return decimalInt(tenMetreUnits) * (negative ? -1000 : 1000);
+    const std::int64_t cm = static_cast<std::int64_t>(decimalInt(tenMetreUnits)) * (negative ? -1000 : 1000);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(cm, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
 // A log line as the log page shows it: the line end, LF or CR LF, becomes LF.
