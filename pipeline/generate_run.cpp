@@ -1,7 +1,10 @@
 #include "pipeline/generate_run.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <filesystem>
 
 #include "import/grid_operations.h"
@@ -14,12 +17,19 @@ namespace {
 
 constexpr int kStatusPanel = 0;
 constexpr int kLogReadChars = 511;
+constexpr const char* kNoTerrainGeneration =
+    "Native terrain generation is not available in this build; switch AW_Terrain off.";
+constexpr const char* kNoTreeZones = "Tree zones are not available in this build; switch GenerateTrees off.";
 constexpr const char* kBannerRule = "\t--------------------------------------------\n";
 // The model writer ends its log lines in CR LF; the run's lines match them.
 constexpr const char* kLogLineEnd = "\r\n";
 
+// A bot centre typed in 10 m units, in cm; a centre beyond the 32-bit world
+// is held at its edge instead of overflowing.
 std::int32_t centimetres(const std::string& tenMetreUnits, bool negative) {
-    return decimalInt(tenMetreUnits) * (negative ? -1000 : 1000);
+    const std::int64_t cm = static_cast<std::int64_t>(decimalInt(tenMetreUnits)) * (negative ? -1000 : 1000);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(cm, std::numeric_limits<std::int32_t>::min(),
+                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
 // A log line as the log page shows it: the line end, LF or CR LF, becomes LF.
@@ -67,6 +77,15 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     BusyCursor busy(*ws_.ui);
     if (services.validate && !services.validate(ws_)) return outcome;
     if (services.prepareZones && !services.prepareZones(ws_)) return outcome;
+    // Refused before anything is opened, like the FTP session and the bot below.
+    if (s.AW_Terrain && !services.generateTerrain) {
+        ws_.ui->message(kNoTerrainGeneration, "Error", MessageKind::Error, Buttons::Ok);
+        return outcome;
+    }
+    if (s.GenerateTrees && !services.trees) {
+        ws_.ui->message(kNoTreeZones, "Error", MessageKind::Error, Buttons::Ok);
+        return outcome;
+    }
     if (s.FtpToHost) {
         if (!services.openFtp) {
             ws_.ui->message("FTP upload is not available in this build; switch FtpToHost off.", "Error",
@@ -209,8 +228,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
         if (services.generateTerrain)
             services.generateTerrain(ws_, run_);
         else
-            ws_.ui->message("Native terrain generation is not available in this build.", "Error",
-                            MessageKind::Error, Buttons::Ok);
+            ws_.ui->message(kNoTerrainGeneration, "Error", MessageKind::Error, Buttons::Ok);
     } else if (singleModel && services.writer) {
         services.writer->EndSingleModel();
     }

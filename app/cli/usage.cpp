@@ -43,7 +43,8 @@ Reader answers (files whose readers ask a question):
   --grid-width N                  ETOPO5 and DTED: the horizontal size of the grid
   --dted-merge EAST,NORTH,NUMGRID DTED: merge NUMGRID x NUMGRID tiles around EAST, NORTH
 
-Exit codes: 0 done, 1 the job failed (the message says why), 2 bad command line.
+Exit codes: 0 done, 1 the job failed (the message says why), 2 bad command line,
+130 generate stopped by Ctrl-C (the propdump holds the tiles done).
 )";
 }
 

@@ -177,6 +177,29 @@ TEST(CliSamples, ElevationDumpFromTheWriterReads) {
     expectReadout(dump.string(), "", 385, 385, 77 + 12);
 }
 
+// The same dump converted: 384 cells in steps of 32 give 11 x 11 objects.
+TEST(CliSamples, ElevationDumpFromTheWriterConverts) {
+    test::ScratchDir dir;
+    TerrainArrays t(1);
+    const int corner = t.centre() - 64 - 128;
+    for (int i = 0; i < 3 * 128; i += 5) t.height(corner + i, corner + (i * 7) % 384) = i % 97;
+    ASSERT_GT(WriteElevdump((dir / "terrain.txt").string(), t, false), 0);
+    const CommandResult made =
+        runCli("project new '" + (dir / "p.gvl").string() +
+               "' --set DEMFile=terrain.txt --set FileType=11 --set Scaling=31 --set ZipIt=false"
+               " --set RWXFile=models/t --set PropFile=prop.txt --set RelaxToOtherApps=false",
+               dir.path().string());
+    ASSERT_EQ(made.exitCode, 0) << made.out;
+    const CommandResult r = runCli("generate p.gvl", dir.path().string());
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("121 tiles written"), std::string::npos) << r.out;
+    const std::string prop = test::readFileBytes(dir / "prop.txt");
+    std::size_t lines = 0;
+    for (std::size_t at = prop.find("\r\n"); at != std::string::npos; at = prop.find("\r\n", at + 2)) ++lines;
+    EXPECT_EQ(lines, 1u + 121u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "models"), fs::directory_iterator{}), 121);
+}
+
 // A propdump written by a Generate run, read back through its models: 13 x 10
 // objects of 10 m give spans of 130 m and 100 m, so LastCol = 13 + 2 and
 // LastRow = 10 + 2; heights 0..3450 at the scale 0.01 become 0..3450 cm.

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -276,6 +277,32 @@ TEST_F(GenerateRunTest, NativeTerrainLeavesThePropdumpAloneAndWritesNoModel) {
     EXPECT_EQ(propdump(), "old list");
 }
 
+TEST_F(GenerateRunTest, NativeTerrainWithoutItsGeneratorIsRefusedBeforeTheLogIsTouched) {
+    ws.settings.AW_Terrain = true;
+    writeFileBytes(ws.settings.LogFile, "old log\n");
+    const GenerateOutcome out = run.Generate(services);
+    EXPECT_FALSE(out.started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("AW_Terrain"), std::string::npos);
+    EXPECT_EQ(log(), "old log\n");
+    EXPECT_FALSE(fs::exists(ws.settings.PropFile));
+}
+
+// Without tree placement a tree run would quietly leave every tree out.
+TEST_F(GenerateRunTest, TreesWithoutTreePlacementAreRefused) {
+    ws.settings.GenerateTrees = true;
+    const GenerateOutcome out = run.Generate(services);
+    EXPECT_FALSE(out.started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("GenerateTrees"), std::string::npos);
+    EXPECT_TRUE(writer.paths.empty());
+    EXPECT_FALSE(fs::exists(ws.settings.PropFile));
+
+    TreeZoneHooks trees;
+    services.trees = &trees;
+    EXPECT_EQ(run.Generate(services).runResult, kRunCompleted);
+}
+
 TEST_F(GenerateRunTest, UncreatablePropdumpIsReportedAndNothingIsWritten) {
     ws.settings.PropFile = (dir / "missing" / "prop.txt").string();
     const GenerateOutcome out = run.Generate(services);
@@ -315,6 +342,29 @@ TEST_F(GenerateRunTest, NoRwxWritesNoModelEvenAsASingleModel) {
     EXPECT_TRUE(writer.paths.empty());
     EXPECT_EQ(writer.begun, 0);
     EXPECT_EQ(writer.ended, 0);
+}
+
+TEST_F(GenerateRunTest, BotCentreIsConvertedToCentimetres) {
+    ws.settings.BotCenterW = "12";
+    ws.settings.BotCenterWE = 1;  // "E"
+    ws.settings.BotCenterN = "7x";
+    ws.settings.BotCenterNS = 0;
+    ws.settings.PropElevation = "250";
+    run.Generate(services);
+    EXPECT_EQ(run.state().BotOffsetX, -12000);
+    EXPECT_EQ(run.state().BotOffsetZ, 7000);
+    EXPECT_EQ(run.state().PropElevationCm, 250);
+}
+
+// 99999999 x 1000 does not fit 32 bits: the centre stays at the world's edge.
+TEST_F(GenerateRunTest, BotCentreBeyondTheWorldIsHeldAtItsEdge) {
+    ws.settings.BotCenterW = "99999999";
+    ws.settings.BotCenterWE = 0;
+    ws.settings.BotCenterN = "99999999";
+    ws.settings.BotCenterNS = 1;  // "S"
+    EXPECT_EQ(run.Generate(services).runResult, kRunCompleted);
+    EXPECT_EQ(run.state().BotOffsetX, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(run.state().BotOffsetZ, std::numeric_limits<std::int32_t>::min());
 }
 
 TEST_F(GenerateRunTest, RefusedValidationStartsNothing) {
