@@ -1,6 +1,10 @@
 #include "rwx/ground_object_writer.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +18,6 @@
 namespace gorvale {
 namespace {
 
-constexpr int kMaxCellsPerSide = 32;
 constexpr std::size_t kUniqueNamePathChars = 11;  // "03n_02w.rwx"
 constexpr std::size_t kExtensionChars = 4;        // ".rwx"
 constexpr const char* kModelExtension = ".rwx";
@@ -25,42 +28,58 @@ constexpr const char* kLogOk = "OK";
 constexpr std::string_view kLogLineEnd = "\r\n";
 constexpr auto kRelaxPause = std::chrono::milliseconds(30);
 
-// A piece of a vertex line that repeats along a row or column of the grid,
-// padded so that it is copied with one fixed-size copy.
-struct LinePiece {
-    static constexpr std::size_t kWidth = 64;
-    char text[kWidth] = {};
-    std::size_t length = 0;
-    void start(std::string_view fixed) {
-        std::memcpy(text, fixed.data(), fixed.size());
-        length = fixed.size();
+// A model file written with one system call, the text being complete in
+// memory: no stream buffer to fill and copy again.
+class ModelFile {
+public:
+    ModelFile() = default;
+    ModelFile(const ModelFile&) = delete;
+    ModelFile& operator=(const ModelFile&) = delete;
+    ~ModelFile() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    void number(float value) {
-        length = static_cast<std::size_t>(formatRwxNumber(value, text + length) - text);
+    // Creates or truncates, with the permissions a C stream would give.
+    bool create(const std::string& path) {
+        do {
+            fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        } while (fd_ < 0 && errno == EINTR);
+        return fd_ >= 0;
     }
-    void append(std::string_view fixed) {
-        std::memcpy(text + length, fixed.data(), fixed.size());
-        length += fixed.size();
+    bool write(std::string_view bytes) {
+        while (!bytes.empty()) {
+            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            bytes.remove_prefix(static_cast<std::size_t>(n));
+        }
+        return true;
     }
-    void putTo(RwxText& out) const { out.putFixed<kWidth>(text, length); }
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_ = -1;
 };
-static_assert(6 + kRwxNumberMaxChars <= LinePiece::kWidth);
-static_assert(kRwxNumberMaxChars + 3 <= LinePiece::kWidth);
+
+// The texture modes text into a kept string, without a new allocation.
+// Name and extension of a path, "/" or "\\" separated.
+std::string_view fileNameView(std::string_view path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+void assignTextureModes(std::string& modes, const ConversionSettings& s) {
+    modes.clear();
+    if (s.TextureModesForeShorten) modes += " foreshorten";
+    if (s.TextureModesLit) modes += " lit";
+    if (s.TextureModesFilter) modes += " filter";
+    if (modes.empty()) modes = " null";
+}
 
 }  // namespace
-
-// What does not change within one object: the positions and texture
-// coordinates of every grid line, and the prelight text.
-struct GroundObjectWriter::Geometry {
-    int n = 1;
-    std::int32_t base = 0;
-    float verticalScale = 1.0f;
-    LinePiece head[kMaxCellsPerSide + 1];  // "Vertex" x, by i
-    LinePiece z[kMaxCellsPerSide + 1];     // z " uv", by j
-    LinePiece u[kMaxCellsPerSide + 1];     // u, by i
-    LinePiece v[kMaxCellsPerSide + 1];     // v, by j
-    std::string prelight;  // " #!prelight R G B", empty without prelight
-};
 
 GroundObjectWriter::GroundObjectWriter(Workspace& ws, TileHeights& tile, std::FILE* log,
                                        ModelDelivery* delivery)
@@ -82,8 +101,7 @@ void GroundObjectWriter::readRunNumbers() {
 }
 
 std::string GroundObjectWriter::fileNamePart(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return std::string(fileNameView(path));
 }
 
 std::string GroundObjectWriter::temporaryPath(const std::string& name) {
@@ -117,45 +135,129 @@ int GroundObjectWriter::failWrite(const std::string& target) {
 }
 
 std::int32_t GroundObjectWriter::flattenAndScan(int n, int& differing) {
+    // The flattening rule over the rows that are flat now, in row order.
     const ZoneTable& zones = ws_.zones;
-    const bool flattening = zones.anyFlattening();
+    const ZoneRow* flatRows[kZoneRows];
+    int flatCount = 0;
+    for (const ZoneRow& row : zones.rows) {
+        if (row.ObjectFlatZone) flatRows[flatCount++] = &row;
+    }
+    auto flatten = [&](std::int32_t e) {
+        for (int k = 0; k < flatCount; ++k) {
+            const ZoneRow& row = *flatRows[k];
+            if (row.Lowest <= e && e <= row.Highest) e = row.ObjectFlatZoneHigh ? row.Highest : row.Lowest;
+        }
+        return e;
+    };
     std::int32_t smallest = std::numeric_limits<std::int32_t>::max();
     differing = 0;
     // E(n, 0) is the first value visited, so it is flattened before it is
     // compared with the others.
-    if (flattening) tile_.E(n, 0) = zones.FlattenByZones(tile_.E(n, 0));
+    if (flatCount != 0) tile_.E(n, 0) = flatten(tile_.E(n, 0));
     const std::int32_t reference = tile_.E(n, 0);
     for (int i = n; i >= 0; --i) {
         for (int j = 0; j <= n; ++j) {
             std::int32_t& cell = tile_.E(i, j);
-            if (flattening) cell = zones.FlattenByZones(cell);
+            if (flatCount != 0) cell = flatten(cell);
             const std::int32_t e = cell;
-            if (e != reference) ++differing;
+            differing += e != reference;
             smallest = std::min(smallest, e);
         }
     }
     return smallest;
 }
 
-void GroundObjectWriter::writeVertex(const Geometry& g, int i, int j, bool gridComment) {
-    const std::int32_t e = tile_.E(i, j);
-    const auto y = static_cast<float>(static_cast<long double>(0.1) *
-                                      (static_cast<std::int64_t>(e) - g.base) * g.verticalScale);
-    if (y > static_cast<float>(MaxVertexHeight)) MaxVertexHeight = static_cast<int>(y);
+void GroundObjectWriter::LinePiece::start(std::string_view fixed) {
+    std::memcpy(text, fixed.data(), fixed.size());
+    length = fixed.size();
+}
+
+void GroundObjectWriter::LinePiece::number(float value) {
+    length = static_cast<std::size_t>(formatRwxNumber(value, text + length) - text);
+}
+
+void GroundObjectWriter::LinePiece::append(std::string_view fixed) {
+    std::memcpy(text + length, fixed.data(), fixed.size());
+    length += fixed.size();
+}
+
+static_assert(6 + kRwxNumberMaxChars <= 64, "a vertex line piece holds a keyword and a number");
+static_assert(kRwxNumberMaxChars + 3 <= 64, "a vertex line piece holds a number and \" uv\"");
+
+void GroundObjectWriter::prepareGeometry(const GeometryKey& key) {
+    if (!geometry_) geometry_ = std::make_unique<Geometry>();
+    Geometry& g = *geometry_;
+    if (g.valid && g.key == key) return;
+    const int n = key.n;
+    const int objectSize = key.objectSize;
+    for (int k = 0; k <= n; ++k) {
+        const long double half = (n + 1) * 0.5L;
+        const auto cx = static_cast<float>(key.centringStep * (half - k + key.shiftX) - 0.1);
+        const auto cz = static_cast<float>(key.centringStep * (half - k + key.shiftZ) - 0.1);
+        const long double localX = static_cast<long double>(-objectSize) * cx * 5 / n;
+        const long double localZ = static_cast<long double>(-objectSize) * cz * 5 / n;
+        g.head[k].start("Vertex");
+        g.head[k].number(static_cast<float>(key.useTranslate ? localX : key.offsetX * objectSize + localX));
+        g.z[k].length = 0;
+        g.z[k].number(static_cast<float>(key.useTranslate ? localZ : key.offsetZ * objectSize + localZ));
+        g.z[k].append(" uv");
+        const auto uv = static_cast<float>(static_cast<long double>(n - k) / n * key.uvScale);
+        g.u[k].length = 0;
+        g.u[k].number(uv);
+        g.v[k].length = 0;
+        g.v[k].number(uv);
+    }
+    g.key = key;
+    g.valid = true;
+}
+
+void GroundObjectWriter::prepareRiseTexts(float verticalScale) {
+    if (riseTexts_.empty()) riseTexts_.resize(kRiseSlots);
+    // Compared bit for bit: the y values are a function of exactly this value.
+    if (riseStamp_ != 0 && std::memcmp(&riseScale_, &verticalScale, sizeof verticalScale) == 0) return;
+    riseScale_ = verticalScale;
+    if (++riseStamp_ == 0) {  // after 2^32 changes: forget every slot for real
+        std::fill(riseTexts_.begin(), riseTexts_.end(), RiseText{});
+        riseStamp_ = 1;
+    }
+}
+
+void GroundObjectWriter::writeVertex(int i, int j, bool gridComment) {
+    const Geometry& g = *geometry_;
+    const std::int64_t rise = static_cast<std::int64_t>(tile_.E(i, j)) - baseInUse_;
     constexpr std::size_t kRoom = 4 * LinePiece::kWidth + kRwxNumberMaxChars;
     char* p = text_.rawBegin(kRoom);
-    const LinePiece* pieces[] = {&g.head[i], nullptr, &g.z[j], &g.u[i], &g.v[j]};
-    for (const LinePiece* piece : pieces) {
-        if (!piece) {
-            p = formatRwxNumber(y, p);
-            continue;
+    auto put = [&p](const LinePiece& piece) {
+        std::memcpy(p, piece.text, LinePiece::kWidth);
+        p += piece.length;
+    };
+    put(g.head[i]);
+    RiseText& slot = riseTexts_[static_cast<std::uint64_t>(rise) & (kRiseSlots - 1)];
+    float y;
+    if (slot.stamp == riseStamp_ && slot.rise == rise) {
+        y = slot.y;
+        std::memcpy(p, slot.text, sizeof slot.text);
+        p += slot.length;
+    } else {
+        y = static_cast<float>(static_cast<long double>(0.1) * rise * verticalScale_);
+        char* end = formatRwxNumber(y, p);
+        const auto length = static_cast<std::size_t>(end - p);
+        if (length <= sizeof slot.text) {  // longer texts are rare: not kept
+            std::memcpy(slot.text, p, length);
+            slot.length = static_cast<std::uint8_t>(length);
+            slot.y = y;
+            slot.rise = rise;
+            slot.stamp = riseStamp_;
         }
-        std::memcpy(p, piece->text, LinePiece::kWidth);
-        p += piece->length;
+        p = end;
     }
+    if (y > static_cast<float>(MaxVertexHeight)) MaxVertexHeight = static_cast<int>(y);
+    put(g.z[j]);
+    put(g.u[i]);
+    put(g.v[j]);
     text_.rawEnd(p);
-    if (!g.prelight.empty()) {
-        text_.put(g.prelight);
+    if (!prelight_.empty()) {
+        text_.put(prelight_);
         if (gridComment) {
             text_.put("    #");
             text_.putInt(i);
@@ -175,45 +277,67 @@ void GroundObjectWriter::writeMaterialBlock() {
     if (s.MaterialModesDouble) writeMaterialDouble(text_);
 }
 
-void GroundObjectWriter::emitTriangle(int a, int b, int c) {
-    const std::int32_t* e = vertexElevation_;
-    chooser_.ChooseTriangleTexture(e[a], e[b], e[c], true);
-    groups_.AddTriangle(a, b, c, true);
-    if (doubleSided_) {
-        chooser_.ChooseTriangleTexture(e[c], e[b], e[a], false);
-        groups_.AddTriangle(c, b, a, false);
-    }
-}
-
-void GroundObjectWriter::emitQuad(int c0, int c1, int c2, int c3) {
-    const std::int32_t* e = vertexElevation_;
-    chooser_.ChooseQuadTexture(e[c0], e[c1], e[c3], e[c2], true);
-    groups_.AddQuad(c0, c1, c2, c3, true);
-    if (doubleSided_) {
-        chooser_.ChooseQuadTexture(e[c3], e[c2], e[c0], e[c1], false);
-        groups_.AddQuad(c3, c2, c1, c0, false);
-    }
-}
-
-void GroundObjectWriter::writeFlatObject(const Geometry& g) {
-    const int n = g.n;
+void GroundObjectWriter::writeFlatObject(int n) {
     // Vertices 1 (n, 0), 2 (n, n), 3 (0, 0), 4 (0, n).
     int k = 1;
     for (int i : {n, 0}) {
         for (int j : {0, n}) {
-            writeVertex(g, i, j, false);
+            writeVertex(i, j, false);
             vertexElevation_[k++] = tile_.E(i, j);
         }
     }
 }
 
-void GroundObjectWriter::writeFullGrid(const Geometry& g) {
-    const int n = g.n;
+void GroundObjectWriter::writeFullGrid(int n) {
     int k = 1;
     for (int i = n; i >= 0; --i) {
         for (int j = 0; j <= n; ++j) {
-            writeVertex(g, i, j, true);
+            writeVertex(i, j, true);
             vertexElevation_[k++] = tile_.E(i, j);
+        }
+    }
+}
+
+template <bool DoubleSided>
+void GroundObjectWriter::writeFullGridPolygons(int n) {
+    const std::int32_t* e = vertexElevation_;
+    for (int q = 0; q < n; ++q) {
+        for (int c = 1; c <= n; ++c) {
+            // W, X on vertex line i = n - q at j = c - 1 and c; Y, Z on the next line.
+            const int w = (n + 1) * q + c;
+            const int x = w + 1;
+            const int y = w + n + 1;
+            const int z = y + 1;
+            // The corner cycle W, Y, Z, X; in odd cells it starts one corner
+            // later, so the default diagonal alternates like a checkerboard.
+            int k[4];
+            if ((q + c) & 1) {
+                k[0] = y, k[1] = z, k[2] = x, k[3] = w;
+            } else {
+                k[0] = w, k[1] = y, k[2] = z, k[3] = x;
+            }
+            const std::int32_t h0 = e[k[0]], h1 = e[k[1]], h2 = e[k[2]], h3 = e[k[3]];
+            // Flat-triangle rule: the first three equal consecutive corners
+            // of the cycle split the cell along their diagonal (o = 0 is
+            // also the default split of a triangle object).
+            int o;
+            if (h0 == h1 && h0 == h2) {
+                o = 0;
+            } else if (h1 == h2 && h1 == h3) {
+                o = 1;
+            } else if (h2 == h3 && h2 == h0) {
+                o = 2;
+            } else if (h3 == h0 && h3 == h1) {
+                o = 3;
+            } else if (useTriangle_) {
+                o = 0;
+            } else {
+                emitQuad<DoubleSided>(k[0], k[1], k[2], k[3]);
+                continue;
+            }
+            const int c0 = k[o], c1 = k[(o + 1) & 3], c2 = k[(o + 2) & 3], c3 = k[(o + 3) & 3];
+            emitTriangle<DoubleSided>(c0, c1, c2);
+            emitTriangle<DoubleSided>(c2, c3, c0);
         }
     }
 }
@@ -229,19 +353,19 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
 
     groups_.BeginGroupList();
     ws_.ui->processEvents();
-    modesText_ = textureModesText(s);
     doubleSided_ = s.DoubleSidedObject;
     useTriangle_ = s.UseTriangle;
 
     const bool single = s.SingleObjectGround;
-    const std::string name = fileNamePart(path);
-    const std::string target = s.ZipIt ? temporaryPath(name) : path;
-    uniqueName_ = uniqueTextureName(s.UniqueTexturePrefix, path);
+    const std::string_view name = fileNameView(path);
+    std::string temporaryTarget;
+    if (s.ZipIt) temporaryTarget = temporaryPath(std::string(name));
+    const std::string& target = s.ZipIt ? temporaryTarget : path;
+    if (s.UseUniqueTextures) uniqueName_ = uniqueTextureName(s.UniqueTexturePrefix, path);
 
-    FilePtr file;
+    ModelFile file;
     if (!single) {
-        file = openFile(target, "wb");
-        if (!file) return failWrite(target);
+        if (!file.create(target)) return failWrite(target);
     } else if (!singleModel_) {
         return -1;  // BeginSingleModel failed and has reported it
     }
@@ -255,6 +379,7 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
 
     // A flush object stands on its own lowest (flattened) vertex.
     baseInUse_ = (!single && s.FlushWithGround) ? tileSmallest : baseElevation;
+    verticalScale_ = verticalScale;
 
     text_.clear();
     if (single) {
@@ -271,87 +396,56 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
                             static_cast<float>(offsetZ * objectSize));
     }
 
-    Geometry g;
-    g.n = n;
-    g.base = baseInUse_;
-    g.verticalScale = verticalScale;
-    const long double uvScale = s.UseUniqueTextures ? 1.0L : static_cast<long double>(numberOfTiles_);
-    for (int k = 0; k <= n; ++k) {
-        const long double half = (n + 1) * 0.5L;
-        const auto cx = static_cast<float>(centringStep * (half - k + shiftX) - 0.1);
-        const auto cz = static_cast<float>(centringStep * (half - k + shiftZ) - 0.1);
-        const long double localX = static_cast<long double>(-objectSize) * cx * 5 / n;
-        const long double localZ = static_cast<long double>(-objectSize) * cz * 5 / n;
-        g.head[k].start("Vertex");
-        g.head[k].number(static_cast<float>(s.UseTranslate ? localX : offsetX * objectSize + localX));
-        g.z[k].number(static_cast<float>(s.UseTranslate ? localZ : offsetZ * objectSize + localZ));
-        g.z[k].append(" uv");
-        const auto uv = static_cast<float>(static_cast<long double>(n - k) / n * uvScale);
-        g.u[k].number(uv);
-        g.v[k].number(uv);
-    }
+    GeometryKey key;
+    key.n = n;
+    key.objectSize = objectSize;
+    key.offsetX = offsetX;
+    key.offsetZ = offsetZ;
+    key.useTranslate = s.UseTranslate;
+    key.uvScale = s.UseUniqueTextures ? 1.0L : static_cast<long double>(numberOfTiles_);
+    key.centringStep = centringStep;
+    key.shiftX = shiftX;
+    key.shiftZ = shiftZ;
+    prepareGeometry(key);
+    prepareRiseTexts(verticalScale);
+    prelight_.clear();
     if (s.UsePrelight) {
-        g.prelight = " #!prelight " + s.PrelightR + " " + s.PrelightG + " " + s.PrelightB;
+        prelight_.append(" #!prelight ").append(s.PrelightR).append(" ").append(s.PrelightG);
+        prelight_.append(" ").append(s.PrelightB);
     }
 
     std::int32_t top = tile_.E(0, 0);
     if (flat) {
-        writeFlatObject(g);
+        writeFlatObject(n);
     } else {
-        writeFullGrid(g);
+        writeFullGrid(n);
         const int count = (n + 1) * (n + 1);
         top = std::max(top, *std::max_element(vertexElevation_ + 1, vertexElevation_ + 1 + count));
     }
 
-    if (!single) writeMaterialBlock();
+    if (!single) {
+        assignTextureModes(modesText_, s);
+        writeMaterialBlock();
+    }
     const std::int32_t selectionRange = ws_.grid.SelectionRange == 0 ? 1 : ws_.grid.SelectionRange;
     const auto grey = static_cast<float>(
         static_cast<long double>(static_cast<std::int64_t>(top) - ws_.grid.SelectionMin) /
         selectionRange);
     if (s.GradientColouring) writeElevationColour(text_, grey);
 
-    chooser_.beginObject(s, ws_.grid.SelectionMin, ws_.grid.SelectionRange, uniqueName_);
+    chooser_.beginObject(s, ws_.grid.SelectionMin, ws_.grid.SelectionRange,
+                         s.UseUniqueTextures ? std::string_view(uniqueName_) : std::string_view());
     if (flat) {
-        const std::int32_t* e = vertexElevation_;
-        chooser_.ChooseQuadTexture(e[1], e[3], e[2], e[4], true);
-        groups_.AddQuad(1, 3, 4, 2, true);
+        // One quad over the corners 1 (n, 0), 3 (0, 0), 4 (0, n), 2 (n, n).
         if (doubleSided_) {
-            chooser_.ChooseQuadTexture(e[2], e[4], e[1], e[3], false);
-            groups_.AddQuad(2, 4, 3, 1, false);
+            emitQuad<true>(1, 3, 4, 2);
+        } else {
+            emitQuad<false>(1, 3, 4, 2);
         }
+    } else if (doubleSided_) {
+        writeFullGridPolygons<true>(n);
     } else {
-        const std::int32_t* e = vertexElevation_;
-        for (int q = 0; q < n; ++q) {
-            for (int c = 1; c <= n; ++c) {
-                int w = (n + 1) * q + c;
-                int x = w + 1;
-                int y = (n + 1) * (q + 1) + c;
-                int z = y + 1;
-                if ((q + c) % 2 == 1) {
-                    const int oldW = w, oldX = x, oldY = y, oldZ = z;
-                    w = oldY;
-                    x = oldW;
-                    y = oldZ;
-                    z = oldX;
-                }
-                const int corner[4] = {w, y, z, x};
-                int split = -1;
-                for (int o = 0; o < 4 && split < 0; ++o) {
-                    const std::int32_t a = e[corner[o]];
-                    if (a == e[corner[(o + 1) % 4]] && a == e[corner[(o + 2) % 4]]) split = o;
-                }
-                if (split >= 0) {
-                    const int o = split;
-                    emitTriangle(corner[o], corner[(o + 1) % 4], corner[(o + 2) % 4]);
-                    emitTriangle(corner[(o + 2) % 4], corner[(o + 3) % 4], corner[o]);
-                } else if (useTriangle_) {
-                    emitTriangle(corner[0], corner[1], corner[2]);
-                    emitTriangle(corner[2], corner[3], corner[0]);
-                } else {
-                    emitQuad(corner[0], corner[1], corner[2], corner[3]);
-                }
-            }
-        }
+        writeFullGridPolygons<false>(n);
     }
 
     groups_.WriteGroups(text_);
@@ -361,8 +455,8 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     if (single) {
         if (!text_.writeTo(singleModel_.get())) return failWrite(singleModelPath_);
     } else {
-        const bool written = text_.writeTo(file.get());
-        const bool closed = std::fclose(file.release()) == 0;
+        const bool written = file.write(text_.bytes());
+        const bool closed = file.close();
         if (!written || !closed) {
             // Never leave a half-written model behind.
             std::error_code ec;

@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "pipeline/c_file.h"
 #include "pipeline/tile_heights.h"
@@ -78,15 +81,84 @@ public:
     static std::string temporaryPath(const std::string& name);
 
 private:
-    struct Geometry;
+    static constexpr int kMaxCellsPerSide = 32;
 
+    // A piece of a vertex line that repeats along a row or column of the
+    // grid, padded so that it is copied with one fixed-size copy.
+    struct LinePiece {
+        static constexpr std::size_t kWidth = 64;
+        char text[kWidth];
+        std::size_t length = 0;
+        void start(std::string_view fixed);
+        void number(float value);
+        void append(std::string_view fixed);
+    };
+
+    // What decides the positions and texture coordinates of the vertex
+    // lines; tiles of one run mostly share it, so the pieces are kept.
+    struct GeometryKey {
+        int n = 0;
+        int objectSize = 0;
+        int offsetX = 0;
+        int offsetZ = 0;
+        bool useTranslate = false;
+        long double uvScale = 0;
+        double centringStep = 0;
+        double shiftX = 0;
+        double shiftZ = 0;
+        bool operator==(const GeometryKey&) const = default;
+    };
+    struct Geometry {
+        GeometryKey key;
+        bool valid = false;
+        LinePiece head[kMaxCellsPerSide + 1];  // "Vertex" x, by i
+        LinePiece z[kMaxCellsPerSide + 1];     // z " uv", by j
+        LinePiece u[kMaxCellsPerSide + 1];     // u, by i
+        LinePiece v[kMaxCellsPerSide + 1];     // v, by j
+    };
+
+    // The y text of a vertex by its rise above the base: within a run the
+    // same rises come back tile after tile, and y depends on nothing else
+    // while the vertical scale stays.
+    struct RiseText {
+        std::int64_t rise = 0;
+        std::uint32_t stamp = 0;  // valid while equal to riseStamp_
+        float y = 0;
+        std::uint8_t length = 0;
+        char text[19];
+    };
+    static constexpr std::size_t kRiseSlots = 2048;  // direct-mapped by the rise's low bits
+
+    void prepareGeometry(const GeometryKey& key);
+    void prepareRiseTexts(float verticalScale);
     std::int32_t flattenAndScan(int n, int& differing);
-    void writeVertex(const Geometry& g, int i, int j, bool gridComment);
+    void writeVertex(int i, int j, bool gridComment);
     void writeMaterialBlock();
-    void writeFlatObject(const Geometry& g);
-    void writeFullGrid(const Geometry& g);
-    void emitTriangle(int a, int b, int c);
-    void emitQuad(int c0, int c1, int c2, int c3);
+    void writeFlatObject(int n);
+    void writeFullGrid(int n);
+    template <bool DoubleSided>
+    void writeFullGridPolygons(int n);
+    // One face and, for a double-sided object, its bottom face right after it.
+    template <bool DoubleSided>
+    [[gnu::always_inline]] void emitTriangle(int a, int b, int c) {
+        const std::int32_t* e = vertexElevation_;
+        chooser_.ChooseTriangleTexture(e[a], e[b], e[c], true);
+        groups_.AddTriangle(a, b, c, true);
+        if (DoubleSided) {
+            chooser_.ChooseTriangleTexture(e[c], e[b], e[a], false);
+            groups_.AddTriangle(c, b, a, false);
+        }
+    }
+    template <bool DoubleSided>
+    [[gnu::always_inline]] void emitQuad(int c0, int c1, int c2, int c3) {
+        const std::int32_t* e = vertexElevation_;
+        chooser_.ChooseQuadTexture(e[c0], e[c1], e[c3], e[c2], true);
+        groups_.AddQuad(c0, c1, c2, c3, true);
+        if (DoubleSided) {
+            chooser_.ChooseQuadTexture(e[c3], e[c2], e[c0], e[c1], false);
+            groups_.AddQuad(c3, c2, c1, c0, false);
+        }
+    }
     bool logging() const;
     void logLine(const std::string& text);
     int failWrite(const std::string& target);
@@ -103,11 +175,18 @@ private:
     float numberOfTiles_ = 4.0f;
 
     std::int32_t baseInUse_ = 0;
+    float verticalScale_ = 1.0f;
     bool doubleSided_ = false;
     bool useTriangle_ = true;
     std::string modesText_;
     std::string uniqueName_;
-    std::int32_t vertexElevation_[33 * 33 + 1] = {};  // by vertex number, 1-based
+    std::string prelight_;  // " #!prelight R G B", empty without prelight
+    std::int32_t vertexElevation_[(kMaxCellsPerSide + 1) * (kMaxCellsPerSide + 1) + 1] = {};  // by vertex number, 1-based
+
+    std::unique_ptr<Geometry> geometry_;
+    std::vector<RiseText> riseTexts_;
+    std::uint32_t riseStamp_ = 0;
+    float riseScale_ = 0;
 
     RwxText text_;
     TextureGroupList groups_;

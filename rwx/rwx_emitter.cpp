@@ -276,60 +276,32 @@ std::string textureStatement(std::string_view name) {
 }
 
 void TextureGroupList::BeginGroupList() {
-    polygons_.clear();
+    endObject();
     if (groups_.empty()) groups_.emplace_back();
     groups_[0].statement.assign(kStartGroupStatement);
-    groups_[0].reset();
     groupCount_ = 1;
+}
+
+void TextureGroupList::endObject() {
+    for (std::size_t k = 0; k < groupCount_; ++k) groups_[k].reset();
+    groupCount_ = 0;
     current_ = 0;
+    ++serial_;  // handles of the finished object are no longer valid
 }
 
 void TextureGroupList::SelectTextureGroup(std::string_view statement) {
     if (groupCount_ == 0) BeginGroupList();
-    // Walk from the last group towards the first: the list is in descending
-    // order, so the walk stops at the first statement not below the new one.
-    std::size_t insertAt = 0;
-    for (std::size_t k = groupCount_; k-- > 0;) {
-        const int order = std::string_view(groups_[k].statement).compare(statement);
-        if (order == 0) {
+    // An object has few distinct textures: a linear search is enough.
+    for (std::size_t k = 0; k < groupCount_; ++k) {
+        if (groups_[k].statement == statement) {
             current_ = k;
             return;
-        }
-        if (order > 0) {
-            insertAt = k + 1;
-            break;
         }
     }
     // Reuse a spare entry's storage when there is one.
     if (groupCount_ == groups_.size()) groups_.emplace_back();
-    Group& spare = groups_[groupCount_];
-    spare.statement.assign(statement);
-    spare.reset();
-    std::rotate(groups_.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_),
-                groups_.begin() + static_cast<std::ptrdiff_t>(groupCount_ + 1));
-    ++groupCount_;
-    current_ = insertAt;
-}
-
-void TextureGroupList::add(const Polygon& p) {
-    if (groupCount_ == 0) BeginGroupList();
-    Group& g = groups_[current_];
-    const auto index = static_cast<std::int32_t>(polygons_.size());
-    polygons_.push_back(p);
-    polygons_.back().previous = g.last;
-    if (g.first < 0) g.first = index;
-    g.last = index;
-    ++g.count;
-    if (!p.front) ++g.bottomFaces;
-}
-
-void TextureGroupList::AddQuad(int a, int b, int c, int d, bool front) {
-    add(Polygon{{a, b, c, d}, tag, -1, 4, tagActive, front});
-}
-
-void TextureGroupList::AddTriangle(int a, int b, int c, bool front) {
-    add(Polygon{{a, b, c, 0}, tag, -1, 3, tagActive, front});
+    groups_[groupCount_].statement.assign(statement);
+    current_ = groupCount_++;
 }
 
 namespace {
@@ -366,67 +338,100 @@ constexpr Keyword kTriangleExt{"Triangleext", 11};
 
 // Longest polygon line: keyword, four numbers of up to 11 characters with
 // their spaces, the tag and the line end.
-constexpr std::size_t kPolygonLineRoom = 128;
+constexpr std::size_t kPolygonLineRoom = 96;
+// Room for the padded fixed-size copies past the end of a line.
+constexpr std::size_t kPolygonCopySlack = 16;
 
-char* putVertexNumber(const VertexNumberText* numbers, std::int32_t v, char* p) {
-    if (v >= 0 && v < kVertexNumberTableSize) {
-        std::memcpy(p, numbers[v].text, sizeof numbers[v].text);
-        return p + numbers[v].length;
-    }
+// Vertex numbers outside the table (never written by the ground object
+// writer, but AddQuad takes any int).
+[[gnu::noinline]] char* putLargeVertexNumber(std::int32_t v, char* p) {
     *p++ = ' ';
     return std::to_chars(p, p + 12, v).ptr;
 }
 
-void writePolygon(RwxText& out, const VertexNumberText* numbers, const std::int32_t* vertex,
-                  int corners, bool tagged, int tag) {
-    const Keyword& keyword =
-        corners == 4 ? (tagged ? kQuadExt : kQuad) : (tagged ? kTriangleExt : kTriangle);
-    char* p = out.rawBegin(kPolygonLineRoom);
+[[gnu::always_inline]] inline char* putVertexNumber(const VertexNumberText* numbers, std::int32_t v,
+                                                     char* p) {
+    if (static_cast<std::uint32_t>(v) >= static_cast<std::uint32_t>(kVertexNumberTableSize)) {
+        return putLargeVertexNumber(v, p);
+    }
+    std::memcpy(p, numbers[v].text, sizeof numbers[v].text);
+    return p + numbers[v].length;
+}
+
+// The keyword of a polygon line by corners (3 or 4) and tag.
+const Keyword& polygonKeyword(int corners, bool tagged) {
+    static const Keyword* const keywords[2][2] = {{&kTriangle, &kTriangleExt}, {&kQuad, &kQuadExt}};
+    return *keywords[corners == 4][tagged];
+}
+
+// One polygon line at p, which has kPolygonLineRoom characters; returns its end.
+[[gnu::always_inline]] inline char* putPolygon(const VertexNumberText* numbers, const std::int32_t* vertex,
+                                                int corners, bool tagged, int tag, char* p) {
+    const Keyword& keyword = polygonKeyword(corners, tagged);
     std::memcpy(p, keyword.text, sizeof keyword.text);
     p += keyword.length;
-    for (int k = 0; k < corners; ++k) p = putVertexNumber(numbers, vertex[k], p);
+    p = putVertexNumber(numbers, vertex[0], p);
+    p = putVertexNumber(numbers, vertex[1], p);
+    p = putVertexNumber(numbers, vertex[2], p);
+    if (corners == 4) p = putVertexNumber(numbers, vertex[3], p);
     if (tagged) {
         std::memcpy(p, " Tag ", 5);
         p = std::to_chars(p + 5, p + 17, tag).ptr;
     }
     p[0] = '\r';
     p[1] = '\n';
-    out.rawEnd(p + 2);
+    return p + 2;
 }
 
 }  // namespace
 
+void TextureGroupList::FaceList::grow() {
+    const std::size_t capacity = capacity_ == 0 ? 64 : 2 * capacity_;
+    auto data = std::make_unique<Polygon[]>(capacity);
+    std::copy(data_.get(), data_.get() + size_, data.get());
+    data_ = std::move(data);
+    capacity_ = capacity;
+}
+
 void TextureGroupList::writeGroupPass(RwxText& out, const Group& g, bool front) const {
-    if (g.first < 0) return;
-    if (!front && g.bottomFaces == 0) return;
-    if (front && g.bottomFaces == g.count) return;
+    const FaceList& faces = g.faces[front ? 0 : 1];
+    if (faces.size() == 0) return;
+    if (g.statement == kStartGroupStatement) {
+        out.put("Texture null");
+        out.lineEnd();
+    } else {
+        out.putLines(g.statement);
+    }
     const VertexNumberText* numbers = vertexNumberTable();
-    bool statementWritten = false;
-    auto visit = [&](const Polygon& p) {
-        if (p.front != front) return;
-        if (!statementWritten) {
-            if (g.statement == kStartGroupStatement) {
-                out.put("Texture null");
-                out.lineEnd();
-            } else {
-                out.putLines(g.statement);
-            }
-            statementWritten = true;
-        }
-        writePolygon(out, numbers, p.vertex, p.corners, p.tagged, p.tag);
-    };
-    // The group's first polygon, then the rest newest first.
-    visit(polygons_[g.first]);
-    for (std::int32_t k = g.last; k != g.first; k = polygons_[k].previous) visit(polygons_[k]);
+    // All lines of the pass in one reservation.
+    char* p = out.rawBegin(faces.size() * kPolygonLineRoom + kPolygonCopySlack);
+    // The group's first polygon leads the pass it belongs to; every other
+    // polygon follows newest first.
+    std::size_t rest = faces.size();
+    std::size_t stop = 0;
+    if (g.firstSide == (front ? 0 : 1)) {
+        const Polygon& f = faces[0];
+        p = putPolygon(numbers, f.vertex, f.corners, f.tagged, f.tag, p);
+        stop = 1;
+    }
+    while (rest > stop) {
+        const Polygon& f = faces[--rest];
+        p = putPolygon(numbers, f.vertex, f.corners, f.tagged, f.tag, p);
+    }
+    out.rawEnd(p);
 }
 
 void TextureGroupList::WriteGroups(RwxText& out) {
+    // Ascending statement order (statements are distinct).
+    writeOrder_.resize(groupCount_);
+    for (std::size_t k = 0; k < groupCount_; ++k) writeOrder_[k] = k;
+    std::sort(writeOrder_.begin(), writeOrder_.end(), [this](std::size_t a, std::size_t b) {
+        return std::string_view(groups_[a].statement) < std::string_view(groups_[b].statement);
+    });
     for (bool front : {true, false}) {
-        for (std::size_t k = groupCount_; k-- > 0;) writeGroupPass(out, groups_[k], front);
+        for (std::size_t k : writeOrder_) writeGroupPass(out, groups_[k], front);
     }
-    polygons_.clear();
-    groupCount_ = 0;
-    current_ = 0;
+    endObject();
 }
 
 }  // namespace gorvale

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -129,17 +130,22 @@ std::string textureModesText(const ConversionSettings& settings);
 std::string textureStatement(std::string_view name);
 
 // The polygons of one object, collected per texture statement. Groups are
-// kept in descending byte order of their statements and written in
-// ascending order; within a group the first polygon comes first, then the
-// others in reverse order of addition (the group list's own insertion rule).
+// written in ascending byte order of their statements; within a group the
+// first polygon comes first, then the others in reverse order of addition
+// (the group list's own insertion rule), top faces of all groups before the
+// bottom faces.
 class TextureGroupList {
 public:
     // Starts an object: one group "null", current.
     void BeginGroupList();
     // Makes the group with this statement current, creating it when absent.
     void SelectTextureGroup(std::string_view statement);
-    void AddQuad(int a, int b, int c, int d, bool front);
-    void AddTriangle(int a, int b, int c, bool front);
+    [[gnu::always_inline]] void AddQuad(int a, int b, int c, int d, bool front) {
+        add(Polygon{{a, b, c, d}, tag, 4, tagActive}, front);
+    }
+    [[gnu::always_inline]] void AddTriangle(int a, int b, int c, bool front) {
+        add(Polygon{{a, b, c, 0}, tag, 3, tagActive}, front);
+    }
     // Writes the top faces of every group, then the bottom faces, each group's
     // statement before its first polygon of the pass, and empties the list.
     void WriteGroups(RwxText& out);
@@ -151,34 +157,69 @@ public:
     std::size_t groupCount() const { return groupCount_; }
     std::string_view currentStatement() const { return groups_[current_].statement; }
 
+    // Group handles for callers that select the same statements over and
+    // over (the texture choice): a handle stays valid until the list is
+    // started or written again, which changes objectSerial().
+    std::size_t currentGroup() const { return current_; }
+    void selectGroup(std::size_t handle) { current_ = handle; }
+    std::uint32_t objectSerial() const { return serial_; }
+
 private:
     struct Polygon {
         std::int32_t vertex[4];
         std::int32_t tag;
-        std::int32_t previous;  // the group's polygon added before this one, -1 for none
-        std::uint8_t corners;   // 3 or 4
+        std::uint8_t corners;  // 3 or 4
         bool tagged;
-        bool front;
     };
+    // The polygons of one side of a group in order of addition. Its own
+    // small buffer so that adding stays inline in the writer's loop.
+    class FaceList {
+    public:
+        [[gnu::always_inline]] void push(const Polygon& p) {
+            if (size_ == capacity_) grow();
+            data_[size_++] = p;
+        }
+        void clear() { size_ = 0; }
+        std::size_t size() const { return size_; }
+        const Polygon& operator[](std::size_t k) const { return data_[k]; }
+
+    private:
+        void grow();
+        std::unique_ptr<Polygon[]> data_;
+        std::size_t size_ = 0;
+        std::size_t capacity_ = 0;
+    };
+    // Groups keep the order in which they were created, so that handles stay
+    // valid; the statement order is only needed when writing.
     struct Group {
         std::string statement;
-        std::int32_t first = -1;  // polygons of the group, by index into polygons_
-        std::int32_t last = -1;
-        std::size_t count = 0;
-        std::size_t bottomFaces = 0;
-        void reset() { first = last = -1, count = bottomFaces = 0; }
+        FaceList faces[2];       // [0] top faces, [1] bottom faces
+        std::int8_t firstSide = -1;  // side of the group's first polygon, -1 while it has none
+        void reset() {
+            faces[0].clear();
+            faces[1].clear();
+            firstSide = -1;
+        }
     };
 
-    void add(const Polygon& p);
+    // Runs for every polygon: kept inline in the writer's polygon loop.
+    [[gnu::always_inline]] void add(const Polygon& p, bool front) {
+        if (groupCount_ == 0) BeginGroupList();
+        Group& g = groups_[current_];
+        const int side = front ? 0 : 1;
+        if (g.firstSide < 0) g.firstSide = static_cast<std::int8_t>(side);
+        g.faces[side].push(p);
+    }
     void writeGroupPass(RwxText& out, const Group& g, bool front) const;
+    void endObject();
 
-    // groups_[0 .. groupCount_) in descending statement order; entries past
-    // groupCount_ are kept only to reuse their storage for the next object.
+    // groups_[0 .. groupCount_) are in use; later entries are kept only to
+    // reuse their storage for the next object.
     std::vector<Group> groups_;
     std::size_t groupCount_ = 0;
     std::size_t current_ = 0;
-    // Every polygon of the object in order of addition, linked per group.
-    std::vector<Polygon> polygons_;
+    std::uint32_t serial_ = 1;  // 0 is never a valid serial
+    std::vector<std::size_t> writeOrder_;
 };
 
 }  // namespace gorvale

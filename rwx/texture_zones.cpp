@@ -233,10 +233,50 @@ bool checkZoneNames(Workspace& ws) {
 }
 
 TextureChooser::TextureChooser(const ZoneTable& zones, TextureGroupList& groups)
-    : zones_(zones), groups_(groups) {
-    name_.reserve(64);
-    previous_.reserve(64);
+    : zones_(zones), groups_(groups), memo_(kHeightSlots) {
+    names_.emplace_back();  // kEmptyName
+    nameIds_.emplace(std::string(), kEmptyName);
     statement_.reserve(64);
+}
+
+bool TextureChooser::refreshSearchRows(const ConversionSettings& settings, std::int32_t selectionMin,
+                                       std::int32_t selectionRange) {
+    (void)settings;
+    bool changed = anyOpacity_ != zones_.AnyOpacity || selectionMin_ != selectionMin ||
+                   selectionRange_ != selectionRange;
+    anyOpacity_ = zones_.AnyOpacity;
+    selectionMin_ = selectionMin;
+    selectionRange_ = selectionRange;
+    std::size_t count = 0;
+    for (int s = 0; s < kZoneRows; ++s) {
+        const ZoneRow& in = zones_.rows[s];
+        if (!in.ObjectZone && !in.ObjectTagZone) continue;
+        if (count == searchRows_.size()) {
+            searchRows_.emplace_back();
+            changed = true;
+        }
+        SearchRow& row = searchRows_[count++];
+        auto update = [&changed](auto& field, const auto& value) {
+            if (field != value) {
+                field = value;
+                changed = true;
+            }
+        };
+        update(row.row, s);
+        update(row.Lowest, in.Lowest);
+        update(row.Highest, in.Highest);
+        update(row.zone, in.ObjectZone);
+        update(row.tagZone, in.ObjectTagZone);
+        update(row.TagStartValue, in.TagStartValue);
+        update(row.NumberOfTexts, in.NumberOfTexts);
+        update(row.NameSuffixFrom, in.NameSuffixFrom);
+        update(row.topName, in.RWXName);
+        update(row.bottomName, in.RWXBottomName);
+        update(row.opacityLine, in.opacityLine);
+    }
+    if (count != searchRowCount_) changed = true;
+    searchRowCount_ = count;
+    return changed;
 }
 
 void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_t selectionMin,
@@ -245,22 +285,35 @@ void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_
     cliffTextures_ = settings.CliffTextures;
     useUniqueTextures_ = settings.UseUniqueTextures;
     useAvgHeight_ = settings.UseAvgHeight;
-    // The names were checked before the run; never let one exceed the limit.
-    cliffName_.assign(settings.CliffTextureName, 0, kTextureNameLimit);
-    uniqueName_.assign(uniqueName.substr(0, kTextureNameLimit));
-    selectionMin_ = selectionMin;
     // A zero range would divide by zero in the gradient number.
-    selectionRange_ = selectionRange == 0 ? 1 : selectionRange;
-    activeCount_ = 0;
-    for (int s = 0; s < kZoneRows; ++s) {
-        if (zones_.rows[s].ObjectZone || zones_.rows[s].ObjectTagZone) activeRows_[activeCount_++] = s;
+    const std::int32_t range = selectionRange == 0 ? 1 : selectionRange;
+    // Remembered searches hold for as long as nothing they read changes.
+    if (refreshSearchRows(settings, selectionMin, range)) {
+        if (++stamp_ == 0) {  // after 2^32 changes: forget every slot for real
+            std::fill(memo_.begin(), memo_.end(), HeightResult{});
+            stamp_ = 1;
+        }
     }
-    name_.clear();
-    lastKeyValid_ = false;
-    searchValid_ = false;
+    // The names were checked before the run; never let one exceed the limit.
+    cliffName_ = nameId(settings.CliffTextureName.substr(0, kTextureNameLimit));
+    const std::string_view unique = uniqueName.substr(0, kTextureNameLimit);
+    if (unique != uniqueName_) {
+        uniqueName_.assign(unique);
+        uniqueGroup_ = GroupSlot{};
+    }
+    currentName_ = kEmptyName;
 }
 
-long long TextureChooser::gradientNumber(const ZoneRow& row, std::int32_t h,
+TextureChooser::NameId TextureChooser::nameId(const std::string& name) {
+    const auto found = nameIds_.find(name);
+    if (found != nameIds_.end()) return found->second;
+    const auto id = static_cast<NameId>(names_.size());
+    names_.push_back(name);
+    nameIds_.emplace(name, id);
+    return id;
+}
+
+long long TextureChooser::gradientNumber(const SearchRow& row, std::int32_t h,
                                          std::size_t opacityLength) const {
     // N * (h - min) in integers (exact in extended precision), divided by the
     // range as a real, plus the first number, truncated.
@@ -274,12 +327,54 @@ long long TextureChooser::gradientNumber(const ZoneRow& row, std::int32_t h,
     // Heights outside the selection (levelled edges) can give numbers wider
     // than the checked range; keep the name within its limit by using the
     // nearest end of that range instead.
-    if (row.RWXName.size() + decimalWidth(number) + opacityLength > kTextureNameLimit) {
-        long long low, high;
-        gradientNumberRange(row, low, high);
-        number = std::clamp(number, low, high);
+    if (row.topName.size() + decimalWidth(number) + opacityLength > kTextureNameLimit) {
+        const long long from = row.NameSuffixFrom;
+        const long long to = from + row.NumberOfTexts;
+        number = std::clamp(number, std::min(from, to), std::max(from, to));
     }
     return number;
+}
+
+std::string TextureChooser::zoneName(const SearchRow& row, std::int32_t h, bool top) const {
+    const std::string_view opacity = anyOpacity_ ? std::string_view(row.opacityLine) : std::string_view();
+    std::string name = top ? row.topName : row.bottomName;
+    if (top && row.NumberOfTexts != 1) {
+        char digits[24];
+        char* end = std::to_chars(digits, digits + sizeof digits, gradientNumber(row, h, opacity.size())).ptr;
+        name.append(digits, end);
+    }
+    name.append(opacity);
+    // Only reachable when the names were not checked before the run.
+    if (name.size() > kTextureNameLimit) name.resize(kTextureNameLimit);
+    return name;
+}
+
+const TextureChooser::HeightResult& TextureChooser::search(std::int32_t h) {
+    HeightResult& r = memo_[static_cast<std::uint32_t>(h) & (kHeightSlots - 1)];
+    r.height = h;
+    r.stamp = stamp_;
+    r.tagActive = false;
+    const SearchRow* zone = nullptr;
+    for (std::size_t k = 0; k < searchRowCount_; ++k) {
+        const SearchRow& row = searchRows_[k];
+        if (!(row.Lowest <= h && h <= row.Highest)) continue;
+        if (row.tagZone) {
+            r.tag = row.TagStartValue;  // a later row overrides an earlier one
+            r.tagActive = true;
+        }
+        if (row.zone) {
+            zone = &row;  // the first zone row wins
+            break;
+        }
+    }
+    if (!zone) {
+        static const std::string kNoZone = "null";
+        r.name[0] = r.name[1] = nameId(kNoZone);
+    } else {
+        r.name[0] = nameId(zoneName(*zone, h, true));
+        r.name[1] = nameId(zoneName(*zone, h, false));
+    }
+    return r;
 }
 
 bool TextureChooser::ZoneTexture(const std::int32_t* corners, int count, bool top) {
@@ -294,103 +389,29 @@ bool TextureChooser::ZoneTexture(const std::int32_t* corners, int count, bool to
     return ZoneTextureAt(h, top);
 }
 
-bool TextureChooser::ZoneTextureAt(std::int32_t h, bool top) {
-    if (!searchValid_ || h != searchedHeight_ || top != searchedTop_) {
-        NameKey key;
-        searchedTagActive_ = false;
-        for (int k = 0; k < activeCount_; ++k) {
-            const int s = activeRows_[k];
-            const ZoneRow& row = zones_.rows[s];
-            if (!(row.Lowest <= h && h <= row.Highest)) continue;
-            if (row.ObjectTagZone) {
-                searchedTag_ = row.TagStartValue;
-                searchedTagActive_ = true;
-            }
-            if (row.ObjectZone) {
-                key.zone = s;
-                break;
-            }
-        }
-        if (key.zone >= 0) {
-            const ZoneRow& zone = zones_.rows[key.zone];
-            key.top = top;
-            if (top && zone.NumberOfTexts != 1) {
-                key.number = gradientNumber(zone, h, zones_.AnyOpacity ? zone.opacityLine.size() : 0);
-            }
-        }
-        searchedKey_ = key;
-        searchedHeight_ = h;
-        searchedTop_ = top;
-        searchValid_ = true;
-    }
-    // A search without a tag row leaves the tag value as it was.
-    if (searchedTagActive_) groups_.tag = searchedTag_;
-    groups_.tagActive = searchedTagActive_;
-    const NameKey& key = searchedKey_;
-    const ZoneRow* zone = key.zone >= 0 ? &zones_.rows[key.zone] : nullptr;
-    const std::string_view opacity = zone && zones_.AnyOpacity ? std::string_view(zone->opacityLine)
-                                                               : std::string_view();
-    if (lastKeyValid_ && key == lastKey_) return false;  // the same name as now
+bool TextureChooser::ZoneTextureAt(std::int32_t h, bool top) { return takeZoneName(resultFor(h), top); }
 
-    previous_.swap(name_);
-    if (!zone) {
-        name_.assign("null");
-    } else {
-        name_.assign(top ? zone->RWXName : zone->RWXBottomName);
-        if (top && zone->NumberOfTexts != 1) {
-            char digits[24];
-            char* end = std::to_chars(digits, digits + sizeof digits, key.number).ptr;
-            name_.append(digits, end);
-        }
-        name_.append(opacity);
-        // Only reachable when the names were not checked before the run.
-        if (name_.size() > kTextureNameLimit) name_.resize(kTextureNameLimit);
-    }
-    lastKey_ = key;
-    lastKeyValid_ = true;
-    return name_ != previous_;
+void TextureChooser::chooseCliff() {
+    if (currentName_ == cliffName_) return;
+    currentName_ = cliffName_;
+    selectGroupForName(cliffName_);  // cliffs never take the unique texture
 }
 
-void TextureChooser::selectStatement(std::string_view name) {
-    statement_.assign("Texture ");
-    statement_.append(name);
-    statement_.push_back('\n');
-    groups_.SelectTextureGroup(statement_);
-}
-
-void TextureChooser::choose(const std::int32_t* corners, int count, bool top) {
-    if (noObjectTextures_) return;
-    std::int32_t low = corners[0];
-    std::int32_t high = corners[0];
-    std::int64_t sum = corners[0];
-    for (int k = 1; k < count; ++k) {
-        low = std::min(low, corners[k]);
-        high = std::max(high, corners[k]);
-        sum += corners[k];
-    }
-    if (cliffTextures_ && static_cast<std::int64_t>(zones_.CliffTextureMin) <
-                              static_cast<std::int64_t>(high) - low) {
-        if (name_ == cliffName_) return;
-        name_.assign(cliffName_);
-        lastKeyValid_ = false;
-        selectStatement(name_);
+void TextureChooser::selectGroupForName(NameId name) {
+    GroupSlot& slot = name == kUniqueStatement ? uniqueGroup_ : [&]() -> GroupSlot& {
+        if (groupOfName_.size() <= static_cast<std::size_t>(name)) groupOfName_.resize(names_.size());
+        return groupOfName_[static_cast<std::size_t>(name)];
+    }();
+    if (slot.serial == groups_.objectSerial() && slot.handle < groups_.groupCount()) {
+        groups_.selectGroup(slot.handle);
         return;
     }
-    const std::int32_t h = useAvgHeight_ ? static_cast<std::int32_t>(sum / count) : high;
-    if (!ZoneTextureAt(h, top)) return;
-    selectStatement(useUniqueTextures_ ? std::string_view(uniqueName_) : std::string_view(name_));
-}
-
-void TextureChooser::ChooseQuadTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3,
-                                       std::int32_t e4, bool top) {
-    const std::int32_t corners[4] = {e1, e2, e3, e4};
-    choose(corners, 4, top);
-}
-
-void TextureChooser::ChooseTriangleTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3,
-                                           bool top) {
-    const std::int32_t corners[3] = {e1, e2, e3};
-    choose(corners, 3, top);
+    statement_.assign("Texture ");
+    statement_.append(name == kUniqueStatement ? std::string_view(uniqueName_) : std::string_view(names_[name]));
+    statement_.push_back('\n');
+    groups_.SelectTextureGroup(statement_);
+    slot.serial = groups_.objectSerial();
+    slot.handle = groups_.currentGroup();
 }
 
 }  // namespace gorvale

@@ -10,15 +10,17 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "import/elevation_grid.h"
 #include "pipeline/conversion_settings.h"
+#include "rwx/rwx_emitter.h"
 
 namespace gorvale {
 
 struct Workspace;
 struct SelectionRect;
-class TextureGroupList;
 class UserInterface;
 
 // A texture name, with its number and opacity line, never exceeds this.
@@ -109,6 +111,11 @@ bool checkZoneNames(Workspace& ws);
 
 // Chooses the texture statement of each polygon of one object and switches
 // the texture group accordingly; holds the current texture name.
+//
+// This runs for every polygon, so the zone search is remembered per height
+// (its result depends on nothing else while the zone table and selection
+// stay as they are), names are kept once in a pool and compared by number,
+// and each name's texture group is remembered for the object.
 class TextureChooser {
 public:
     TextureChooser(const ZoneTable& zones, TextureGroupList& groups);
@@ -123,25 +130,96 @@ public:
     bool ZoneTexture(const std::int32_t* corners, int count, bool top);
     // The same with the polygon's height already known.
     bool ZoneTextureAt(std::int32_t h, bool top);
-    void ChooseQuadTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3, std::int32_t e4,
-                           bool top);
-    void ChooseTriangleTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3, bool top);
+    // These run for every polygon: kept inline in the writer's polygon loop.
+    [[gnu::always_inline]] void ChooseQuadTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3,
+                                                  std::int32_t e4, bool top) {
+        const std::int32_t corners[4] = {e1, e2, e3, e4};
+        choose<4>(corners, top);
+    }
+    [[gnu::always_inline]] void ChooseTriangleTexture(std::int32_t e1, std::int32_t e2, std::int32_t e3,
+                                                      bool top) {
+        const std::int32_t corners[3] = {e1, e2, e3};
+        choose<3>(corners, top);
+    }
 
-    std::string_view currentName() const { return name_; }
+    std::string_view currentName() const { return names_[currentName_]; }
 
 private:
-    void choose(const std::int32_t* corners, int count, bool top);
-    void selectStatement(std::string_view name);
-    long long gradientNumber(const ZoneRow& row, std::int32_t h, std::size_t opacityLength) const;
+    using NameId = std::int32_t;  // index into names_
+    static constexpr NameId kEmptyName = 0;
 
-    // What the current name was last built from; the same key gives the
-    // same name, so the text need not be built again.
-    struct NameKey {
-        int zone = -1;  // row index, -1 for "null"
-        bool top = false;
-        long long number = 0;
-        bool operator==(const NameKey&) const = default;
+    // What the zone search gives for one height: the tag state and the
+    // texture names of a top and of a bottom face.
+    struct HeightResult {
+        std::int32_t height = 0;
+        std::uint32_t stamp = 0;  // valid while equal to stamp_
+        std::int32_t tag = 0;
+        bool tagActive = false;
+        NameId name[2] = {};  // [0] top face, [1] bottom face
     };
+    static constexpr std::size_t kHeightSlots = 4096;  // direct-mapped by the height's low bits
+
+    // A row as the search reads it, copied at the start of each object so
+    // that a change of the table or the selection is noticed.
+    struct SearchRow {
+        int row = 0;
+        std::int32_t Lowest = 0;
+        std::int32_t Highest = 0;
+        bool zone = false;
+        bool tagZone = false;
+        int TagStartValue = 0;
+        int NumberOfTexts = 1;
+        int NameSuffixFrom = 1;
+        std::string topName;
+        std::string bottomName;
+        std::string opacityLine;
+        bool operator==(const SearchRow&) const = default;
+    };
+
+    template <int Count>
+    [[gnu::always_inline]] void choose(const std::int32_t* corners, bool top) {
+        if (noObjectTextures_) return;
+        std::int32_t low = corners[0];
+        std::int32_t high = corners[0];
+        std::int64_t sum = corners[0];
+        for (int k = 1; k < Count; ++k) {
+            low = corners[k] < low ? corners[k] : low;
+            high = corners[k] > high ? corners[k] : high;
+            sum += corners[k];
+        }
+        if (cliffTextures_ &&
+            static_cast<std::int64_t>(zones_.CliffTextureMin) < static_cast<std::int64_t>(high) - low) {
+            chooseCliff();
+            return;
+        }
+        const std::int32_t h = useAvgHeight_ ? static_cast<std::int32_t>(sum / Count) : high;
+        if (takeZoneName(resultFor(h), top)) selectGroupForName(useUniqueTextures_ ? kUniqueStatement : currentName_);
+    }
+    [[gnu::always_inline]] const HeightResult& resultFor(std::int32_t h) {
+        const HeightResult& r = memo_[static_cast<std::uint32_t>(h) & (kHeightSlots - 1)];
+        if (r.stamp == stamp_ && r.height == h) return r;
+        return search(h);
+    }
+    // Sets the tag state and the current name from a search; true when the
+    // name changed.
+    [[gnu::always_inline]] bool takeZoneName(const HeightResult& r, bool top) {
+        // A search without a tag row leaves the tag value as it was.
+        if (r.tagActive) groups_.tag = r.tag;
+        groups_.tagActive = r.tagActive;
+        const NameId name = r.name[top ? 0 : 1];
+        if (name == currentName_) return false;
+        currentName_ = name;
+        return true;
+    }
+
+    const HeightResult& search(std::int32_t h);
+    void chooseCliff();
+    void selectGroupForName(NameId name);
+    NameId nameId(const std::string& name);
+    std::string zoneName(const SearchRow& row, std::int32_t h, bool top) const;
+    long long gradientNumber(const SearchRow& row, std::int32_t h, std::size_t opacityLength) const;
+    bool refreshSearchRows(const ConversionSettings& settings, std::int32_t selectionMin,
+                           std::int32_t selectionRange);
 
     const ZoneTable& zones_;
     TextureGroupList& groups_;
@@ -149,24 +227,31 @@ private:
     bool cliffTextures_ = false;
     bool useUniqueTextures_ = false;
     bool useAvgHeight_ = false;
-    std::string cliffName_;
-    std::string uniqueName_;
+    bool anyOpacity_ = false;
     std::int32_t selectionMin_ = 0;
     std::int32_t selectionRange_ = 1;
-    int activeRows_[kZoneRows] = {};  // rows with the zone or tag switch on
-    int activeCount_ = 0;
-    NameKey lastKey_;
-    bool lastKeyValid_ = false;
-    // The zone search of the last height and face: neighbouring polygons
-    // often share their highest corner, and the search depends on nothing else.
-    std::int32_t searchedHeight_ = 0;
-    bool searchedTop_ = false;
-    bool searchValid_ = false;
-    NameKey searchedKey_;
-    int searchedTag_ = 0;
-    bool searchedTagActive_ = false;
-    std::string name_;
-    std::string previous_;
+    std::vector<SearchRow> searchRows_;  // rows with the zone or tag switch on, in row order
+    std::size_t searchRowCount_ = 0;
+
+    std::vector<HeightResult> memo_;
+    std::uint32_t stamp_ = 1;
+
+    // Every name met so far, each once; kEmptyName is "".
+    std::vector<std::string> names_;
+    std::unordered_map<std::string, NameId> nameIds_;
+    NameId currentName_ = kEmptyName;
+    NameId cliffName_ = kEmptyName;
+    std::string uniqueName_;
+
+    // The group of each name's statement in the current object, by name id;
+    // the last slot is the unique texture's statement.
+    struct GroupSlot {
+        std::uint32_t serial = 0;  // TextureGroupList::objectSerial() when found
+        std::size_t handle = 0;
+    };
+    static constexpr NameId kUniqueStatement = -1;
+    std::vector<GroupSlot> groupOfName_;
+    GroupSlot uniqueGroup_;
     std::string statement_;
 };
 
