@@ -94,26 +94,27 @@ void UpdateSelectionSizeLabels(Workspace& ws) {
     ws.ui->setLabel(Label::WE_Size2, we);
 }
 
-void SnapNorthSouth(Workspace& ws) {
-    ConversionSettings& s = ws.settings;
+namespace {
+
+// Snaps one axis of the rectangle's fields against the grid's last index.
+void snapFields(Workspace& ws, std::string& farField, std::string& nearField, int last) {
     ws.SettingsModified = true;
-    int north = fieldValue(s.ToNorth);
-    int south = fieldValue(s.FromSouth);
-    snapAxis(north, south, ws.grid.LastRow, objectStep(s));
-    s.ToNorth = format("%d", north);
-    s.FromSouth = format("%d", south);
+    int farEdge = fieldValue(farField);
+    int nearEdge = fieldValue(nearField);
+    snapAxis(farEdge, nearEdge, last, objectStep(ws.settings));
+    farField = format("%d", farEdge);
+    nearField = format("%d", nearEdge);
     UpdateSelectionSizeLabels(ws);
 }
 
+}  // namespace
+
+void SnapNorthSouth(Workspace& ws) {
+    snapFields(ws, ws.settings.ToNorth, ws.settings.FromSouth, ws.grid.LastRow);
+}
+
 void SnapEastWest(Workspace& ws) {
-    ConversionSettings& s = ws.settings;
-    ws.SettingsModified = true;
-    int west = fieldValue(s.ToEast);
-    int east = fieldValue(s.FromWest);
-    snapAxis(west, east, ws.grid.LastCol, objectStep(s));
-    s.ToEast = format("%d", west);
-    s.FromWest = format("%d", east);
-    UpdateSelectionSizeLabels(ws);
+    snapFields(ws, ws.settings.ToEast, ws.settings.FromWest, ws.grid.LastCol);
 }
 
 void FinishGridLoadLastStep(Workspace& ws) {
