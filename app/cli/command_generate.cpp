@@ -85,6 +85,14 @@ int runGenerate(int argc, char** argv, int first) {
     // Overrides apply before the elevation file opens (they may name another
     // file or change how it is read) and again after loading, so they win.
     ProjectLoadHooks hooks = standardProjectHooks();
+    // The object size is refreshed before the file opens: an overridden
+    // ObjectSize must be in place by then, or the objects keep the project's size.
+    const auto refreshObjectSize = hooks.refreshObjectSize;
+    hooks.refreshObjectSize = [&](Workspace& w) {
+        std::string ignored;
+        applyOverrides(args, w.settings, ignored);
+        refreshObjectSize(w);
+    };
     const auto open = hooks.openElevationFile;
     hooks.openElevationFile = [&](Workspace& w) {
         std::string ignored;

@@ -234,6 +234,27 @@ TEST(CliGenerate, SingleModelIsNamedAfterThePrefixAndNoRwxWritesNone) {
     EXPECT_FALSE(std::filesystem::exists(dir / "models" / "z.rwx"));
 }
 
+// Objects of 40 m (ObjectSize 3) stand 4000 cm apart, also when the size is
+// an override of a project saved with 10 m objects.
+TEST(CliGenerate, ObjectSizeOverrideMovesTheObjectsApart) {
+    test::ScratchDir dir;
+    const std::string project = newProject(dir, example("n43.dem"),
+                                           "--set ObjectSize=0 --set Scaling=31 --set ZipIt=false");
+    const CommandResult r = run("generate " + project + " --set ObjectSize=3");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string header;
+    const std::vector<PropLine> lines = readPropdump(test::readFileBytes(dir / "prop.txt"), header);
+    // 96 cells in steps of 32: 3 x 3 objects at -1, 0 and 1 object sizes from the middle.
+    ASSERT_EQ(lines.size(), 9u);
+    std::set<long> xs, zs;
+    for (const PropLine& l : lines) {
+        xs.insert(l.numbers[2]);
+        zs.insert(l.numbers[4]);
+    }
+    EXPECT_EQ(xs, (std::set<long>{-4000, 0, 4000}));
+    EXPECT_EQ(zs, (std::set<long>{-4000, 0, 4000}));
+}
+
 TEST(CliProject, NewThenShowRoundTripsOverrides) {
     test::ScratchDir dir;
     const std::string project = (dir / "p.gvl").string();
