@@ -282,7 +282,7 @@ bool TextureChooser::refreshSearchRows(const ConversionSettings& settings, std::
 void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_t selectionMin,
                                  std::int32_t selectionRange, std::string_view uniqueName) {
     noObjectTextures_ = settings.NoObjectTextures;
-    cliffTextures_ = settings.CliffTextures;
+    cliffLimit_ = settings.CliffTextures ? zones_.CliffTextureMin : std::numeric_limits<std::int64_t>::max();
     useUniqueTextures_ = settings.UseUniqueTextures;
     useAvgHeight_ = settings.UseAvgHeight;
     // A zero range would divide by zero in the gradient number.
@@ -295,7 +295,7 @@ void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_
         }
     }
     // The names were checked before the run; never let one exceed the limit.
-    cliffName_ = nameId(settings.CliffTextureName.substr(0, kTextureNameLimit));
+    if (settings.CliffTextures) cliffName_ = nameId(settings.CliffTextureName.substr(0, kTextureNameLimit));
     const std::string_view unique = uniqueName.substr(0, kTextureNameLimit);
     if (unique != uniqueName_) {
         uniqueName_.assign(unique);
