@@ -117,15 +117,19 @@ std::int32_t ZoneTable::prepare(ConversionSettings& settings, const ElevationGri
 
     // Largest raw and smallest flattened elevation, with the bounds as they
     // stood before this conversion. Never outside the storage.
+    // The flat rows are the ones just copied; only they take part in the
+    // flattening, so the usual table without flat rows costs a plain scan.
+    noteFlatRows();
     std::int32_t largest = kScanMaximumStart;
     std::int32_t smallest = kScanMinimumStart;
     const int lastRow = std::min(area.north, grid.AllocatedRows() - 1);
     const int lastCol = std::min(area.west, grid.AllocatedCols() - 1);
+    const int firstCol = std::max(0, area.east);
     for (int r = std::max(0, area.south); r <= lastRow; ++r) {
         const std::int32_t* cells = grid.row(r);
-        for (int c = std::max(0, area.east); c <= lastCol; ++c) {
+        for (int c = firstCol; c <= lastCol; ++c) {
             largest = std::max(largest, cells[c]);
-            smallest = std::min(smallest, FlattenByZones(cells[c]));
+            smallest = std::min(smallest, flatCount_ == 0 ? cells[c] : ZoneTable::apply(cells[c]));
         }
     }
 
