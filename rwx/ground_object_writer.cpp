@@ -209,6 +209,12 @@ void GroundObjectWriter::prepareGeometry(const GeometryKey& key) {
     }
     g.key = key;
     g.valid = true;
+    g.narrow = true;
+    for (int k = 0; k <= n; ++k) {
+        for (const LinePiece* piece : {&g.head[k], &g.z[k], &g.u[k], &g.v[k]}) {
+            if (piece->length > kNarrowPiece) g.narrow = false;
+        }
+    }
 }
 
 void GroundObjectWriter::prepareRiseTexts(float verticalScale) {
@@ -222,39 +228,25 @@ void GroundObjectWriter::prepareRiseTexts(float verticalScale) {
     }
 }
 
+char* GroundObjectWriter::putNewRise(RiseText& slot, std::int64_t rise, char* p) {
+    const auto y = static_cast<float>(static_cast<long double>(0.1) * rise * verticalScale_);
+    noteVertexHeight(y);
+    char* end = formatRwxNumber(y, p);
+    const auto length = static_cast<std::size_t>(end - p);
+    if (length <= sizeof slot.text) {  // longer texts are rare: not kept
+        std::memcpy(slot.text, p, length);
+        slot.length = static_cast<std::uint8_t>(length);
+        slot.y = y;
+        slot.rise = rise;
+        slot.stamp = riseStamp_;
+    }
+    return end;
+}
+
 void GroundObjectWriter::writeVertex(int i, int j, bool gridComment) {
-    const Geometry& g = *geometry_;
-    const std::int64_t rise = static_cast<std::int64_t>(tile_.E(i, j)) - baseInUse_;
     constexpr std::size_t kRoom = 4 * LinePiece::kWidth + kRwxNumberMaxChars;
     char* p = text_.rawBegin(kRoom);
-    auto put = [&p](const LinePiece& piece) {
-        std::memcpy(p, piece.text, LinePiece::kWidth);
-        p += piece.length;
-    };
-    put(g.head[i]);
-    RiseText& slot = riseTexts_[static_cast<std::uint64_t>(rise) & (kRiseSlots - 1)];
-    float y;
-    if (slot.stamp == riseStamp_ && slot.rise == rise) {
-        y = slot.y;
-        std::memcpy(p, slot.text, sizeof slot.text);
-        p += slot.length;
-    } else {
-        y = static_cast<float>(static_cast<long double>(0.1) * rise * verticalScale_);
-        char* end = formatRwxNumber(y, p);
-        const auto length = static_cast<std::size_t>(end - p);
-        if (length <= sizeof slot.text) {  // longer texts are rare: not kept
-            std::memcpy(slot.text, p, length);
-            slot.length = static_cast<std::uint8_t>(length);
-            slot.y = y;
-            slot.rise = rise;
-            slot.stamp = riseStamp_;
-        }
-        p = end;
-    }
-    if (y > static_cast<float>(MaxVertexHeight)) MaxVertexHeight = static_cast<int>(y);
-    put(g.z[j]);
-    put(g.u[i]);
-    put(g.v[j]);
+    p = putVertexLine<LinePiece::kWidth>(i, j, tile_.E(i, j), p);
     text_.rawEnd(p);
     if (!prelight_.empty()) {
         text_.put(prelight_);
@@ -289,13 +281,32 @@ void GroundObjectWriter::writeFlatObject(int n) {
 }
 
 void GroundObjectWriter::writeFullGrid(int n) {
+    if (!prelight_.empty() || !geometry_->narrow) {
+        int k = 1;
+        for (int i = n; i >= 0; --i) {
+            for (int j = 0; j <= n; ++j) {
+                writeVertex(i, j, true);
+                vertexElevation_[k++] = tile_.E(i, j);
+            }
+        }
+        return;
+    }
+    // The usual case, every line made of short pieces: all lines in one
+    // reservation, each piece one short fixed-size copy.
+    constexpr std::size_t kLineRoom = 4 * kNarrowPiece + kRwxNumberMaxChars + 2;
+    char* p = text_.rawBegin(static_cast<std::size_t>((n + 1) * (n + 1)) * kLineRoom);
     int k = 1;
     for (int i = n; i >= 0; --i) {
         for (int j = 0; j <= n; ++j) {
-            writeVertex(i, j, true);
-            vertexElevation_[k++] = tile_.E(i, j);
+            const std::int32_t e = tile_.E(i, j);
+            vertexElevation_[k++] = e;
+            p = putVertexLine<kNarrowPiece>(i, j, e, p);
+            p[0] = '\r';
+            p[1] = '\n';
+            p += 2;
         }
     }
+    text_.rawEnd(p);
 }
 
 template <bool DoubleSided>
@@ -376,6 +387,7 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     if (!s.OptimizePolygons) ++differing;
     const bool flat = differing == 0;
     MaxVertexHeight = 0;
+    maxVertexHeightAsFloat_ = 0.0f;
 
     // A flush object stands on its own lowest (flattened) vertex.
     baseInUse_ = (!single && s.FlushWithGround) ? tileSmallest : baseElevation;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -115,7 +116,9 @@ private:
         LinePiece z[kMaxCellsPerSide + 1];     // z " uv", by j
         LinePiece u[kMaxCellsPerSide + 1];     // u, by i
         LinePiece v[kMaxCellsPerSide + 1];     // v, by j
+        bool narrow = false;                   // every piece fits kNarrowPiece characters
     };
+    static constexpr std::size_t kNarrowPiece = 32;
 
     // The y text of a vertex by its rise above the base: within a run the
     // same rises come back tile after tile, and y depends on nothing else
@@ -133,6 +136,38 @@ private:
     void prepareRiseTexts(float verticalScale);
     std::int32_t flattenAndScan(int n, int& differing);
     void writeVertex(int i, int j, bool gridComment);
+    // "Vertex" x y z " uv" u v of grid position (i, j) with elevation e at
+    // p, copying each piece with `Width` bytes; returns the end.
+    template <std::size_t Width>
+    [[gnu::always_inline]] char* putVertexLine(int i, int j, std::int32_t e, char* p) {
+        const Geometry& g = *geometry_;
+        auto put = [&p](const LinePiece& piece) {
+            std::memcpy(p, piece.text, Width);
+            p += piece.length;
+        };
+        put(g.head[i]);
+        const std::int64_t rise = static_cast<std::int64_t>(e) - baseInUse_;
+        RiseText& slot = riseTexts_[static_cast<std::uint64_t>(rise) & (kRiseSlots - 1)];
+        if (slot.stamp == riseStamp_ && slot.rise == rise) {
+            noteVertexHeight(slot.y);
+            std::memcpy(p, slot.text, sizeof slot.text);
+            p += slot.length;
+        } else {
+            p = putNewRise(slot, rise, p);
+        }
+        put(g.z[j]);
+        put(g.u[i]);
+        put(g.v[j]);
+        return p;
+    }
+    // Formats y for a rise not remembered yet and remembers it.
+    char* putNewRise(RiseText& slot, std::int64_t rise, char* p);
+    void noteVertexHeight(float y) {
+        if (y > maxVertexHeightAsFloat_) {
+            MaxVertexHeight = static_cast<int>(y);
+            maxVertexHeightAsFloat_ = static_cast<float>(MaxVertexHeight);
+        }
+    }
     void writeMaterialBlock();
     void writeFlatObject(int n);
     void writeFullGrid(int n);
@@ -176,6 +211,7 @@ private:
 
     std::int32_t baseInUse_ = 0;
     float verticalScale_ = 1.0f;
+    float maxVertexHeightAsFloat_ = 0.0f;  // MaxVertexHeight as the comparison sees it
     bool doubleSided_ = false;
     bool useTriangle_ = true;
     std::string modesText_;

@@ -117,15 +117,19 @@ std::int32_t ZoneTable::prepare(ConversionSettings& settings, const ElevationGri
 
     // Largest raw and smallest flattened elevation, with the bounds as they
     // stood before this conversion. Never outside the storage.
+    // The flat rows are the ones just copied; only they take part in the
+    // flattening, so the usual table without flat rows costs a plain scan.
+    noteFlatRows();
     std::int32_t largest = kScanMaximumStart;
     std::int32_t smallest = kScanMinimumStart;
     const int lastRow = std::min(area.north, grid.AllocatedRows() - 1);
     const int lastCol = std::min(area.west, grid.AllocatedCols() - 1);
+    const int firstCol = std::max(0, area.east);
     for (int r = std::max(0, area.south); r <= lastRow; ++r) {
         const std::int32_t* cells = grid.row(r);
-        for (int c = std::max(0, area.east); c <= lastCol; ++c) {
+        for (int c = firstCol; c <= lastCol; ++c) {
             largest = std::max(largest, cells[c]);
-            smallest = std::min(smallest, FlattenByZones(cells[c]));
+            smallest = std::min(smallest, flatCount_ == 0 ? cells[c] : ZoneTable::apply(cells[c]));
         }
     }
 
@@ -282,7 +286,7 @@ bool TextureChooser::refreshSearchRows(const ConversionSettings& settings, std::
 void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_t selectionMin,
                                  std::int32_t selectionRange, std::string_view uniqueName) {
     noObjectTextures_ = settings.NoObjectTextures;
-    cliffTextures_ = settings.CliffTextures;
+    cliffLimit_ = settings.CliffTextures ? zones_.CliffTextureMin : std::numeric_limits<std::int64_t>::max();
     useUniqueTextures_ = settings.UseUniqueTextures;
     useAvgHeight_ = settings.UseAvgHeight;
     // A zero range would divide by zero in the gradient number.
@@ -295,7 +299,7 @@ void TextureChooser::beginObject(const ConversionSettings& settings, std::int32_
         }
     }
     // The names were checked before the run; never let one exceed the limit.
-    cliffName_ = nameId(settings.CliffTextureName.substr(0, kTextureNameLimit));
+    if (settings.CliffTextures) cliffName_ = nameId(settings.CliffTextureName.substr(0, kTextureNameLimit));
     const std::string_view unique = uniqueName.substr(0, kTextureNameLimit);
     if (unique != uniqueName_) {
         uniqueName_.assign(unique);

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -187,8 +188,7 @@ private:
             high = corners[k] > high ? corners[k] : high;
             sum += corners[k];
         }
-        if (cliffTextures_ &&
-            static_cast<std::int64_t>(zones_.CliffTextureMin) < static_cast<std::int64_t>(high) - low) {
+        if (static_cast<std::int64_t>(high) - low > cliffLimit_) {
             chooseCliff();
             return;
         }
@@ -224,7 +224,9 @@ private:
     const ZoneTable& zones_;
     TextureGroupList& groups_;
     bool noObjectTextures_ = false;
-    bool cliffTextures_ = false;
+    // A polygon whose corners differ by more than this is a cliff: the
+    // cliff minimum, or more than any difference without cliff textures.
+    std::int64_t cliffLimit_ = std::numeric_limits<std::int64_t>::max();
     bool useUniqueTextures_ = false;
     bool useAvgHeight_ = false;
     bool anyOpacity_ = false;
