@@ -41,6 +41,9 @@ std::string le16Samples(std::initializer_list<int> values);
 class MemoryFile {
 public:
     explicit MemoryFile(std::string bytes, const char* mode = "rb");
+    // The stream points into bytes_: it must not move.
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
     std::FILE* get() const { return file_.get(); }
 
 private:

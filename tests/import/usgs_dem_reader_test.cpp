@@ -693,15 +693,19 @@ TEST(UsgsDemDamagedFiles, EveryPrefixEndsInAMessageOrANormalRead) {
         SCOPED_TRACE(e.file);
         const std::string bytes = test::readFileBytes(test::sample(e.file));
         // Samples with small grids: every prefix of record A and the first
-        // profiles, then about 300 prefixes spread over the rest. Large grids
-        // (each read fills up to 2130^2 cells): every prefix of record A, then
-        // every 11th through the first profile's header, then about 100.
+        // profile's header, then every 7th through the first profiles (7 is
+        // prime to the 6- and 24-character fields, so cuts still fall at every
+        // place inside a field), then about 300 prefixes spread over the rest.
+        // Large grids (each read fills millions of cells): every prefix of
+        // record A, then every 11th through the first profile's header, then
+        // about 50.
         const bool largeGrid = std::max(e.lastRow, e.lastCol) > 600;
-        const std::size_t dense = std::min<std::size_t>(bytes.size(), largeGrid ? 900 : 3100);
-        const std::size_t header = std::min<std::size_t>(bytes.size(), 1300);
-        const std::size_t stride = std::max<std::size_t>(1, bytes.size() / (largeGrid ? 100 : 300));
+        const std::size_t dense = std::min<std::size_t>(bytes.size(), largeGrid ? 900 : 1300);
+        const std::size_t sampled = std::min<std::size_t>(bytes.size(), largeGrid ? 1300 : 3100);
+        const std::size_t step = largeGrid ? 11 : 7;
+        const std::size_t stride = std::max<std::size_t>(1, bytes.size() / (largeGrid ? 50 : 300));
         std::vector<std::size_t> lengths;
-        for (std::size_t n = 0; n <= bytes.size(); n += n < dense ? 1 : n < header ? 11 : stride)
+        for (std::size_t n = 0; n <= bytes.size(); n += n < dense ? 1 : n < sampled ? step : stride)
             lengths.push_back(n);
         lengths.push_back(bytes.size() - 1);  // the last byte cut
         test::checkPrefixes(readBytes, bytes, lengths, kDamaged);
