@@ -2,9 +2,14 @@
 
 #include <zip.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 
 #include "pipeline/c_file.h"
 #include "pipeline/text_convert.h"
@@ -56,6 +61,18 @@ std::string zipErrorText(int code) {
     return text;
 }
 
+// Every archive allocates and frees a deflate state of a few hundred
+// kilobytes. glibc returns such a freed heap top to the system at once, so
+// each of tens of thousands of archives paid for fresh, zero-filled pages
+// again (a third of the run's time). Keeping up to 16 MiB of freed heap
+// avoids that; larger blocks (grids) are still returned.
+void keepDeflateStateMemory() {
+#if defined(__GLIBC__)
+    static std::once_flag once;
+    std::call_once(once, [] { mallopt(M_TRIM_THRESHOLD, 16 << 20); });
+#endif
+}
+
 }  // namespace
 
 bool validateZipPassword(const ConversionSettings& s, std::string& error) {
@@ -105,6 +122,7 @@ int ZipPackager::PackAndUpload(const std::string& modelPath) {
         ws_.ui->message(error, kZipCaption, MessageKind::Error, Buttons::Ok);
         return -1;
     }
+    keepDeflateStateMemory();
     const ZipPaths paths = zipPathsFor(modelPath, temporaryDirectory());
     // A stale archive of the same name must not contribute a second entry.
     std::remove(paths.temporaryArchive.c_str());
