@@ -12,7 +12,9 @@
 
 namespace gorvale::cli {
 
-class CliUserInterface : public UserInterface {
+// Window-only calls (title, progress bar, command states, cursor) stay the
+// silent interface's no-ops.
+class CliUserInterface : public SilentUserInterface {
 public:
     // Answers for ask(), by dialog caption (e.g. "ETOPO Size" -> "2").
     std::map<std::string, std::string> answers;
@@ -27,12 +29,6 @@ public:
     std::optional<std::string> ask(const AskRequest& request) override;
     void setLabel(Label which, const std::string& text) override { labels_[which] = text; }
     void setStatus(int panel, const std::string& text) override;
-    void setWindowTitle(const std::string&) override {}
-    void setProgress(int) override {}
-    void setCommandEnabled(Command, bool) override {}
-    void setBusy(bool) override {}
-    void gridChanged() override {}
-    void processEvents() override {}
     bool stopRequested() const override;
 
     std::string label(Label which) const;
