@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 #include "pipeline/workspace.h"
 #include "rwx/ground_object_writer.h"
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <mutex>
 
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "import/grid_operations.h"
 #include "import/raster_reader_support.h"
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 
 namespace gorvale {
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "import/dted_reader.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

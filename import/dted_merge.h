@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/c_file.h"
-#include "pipeline/user_interface.h"
+#include "base/c_file.h"
+#include "base/user_interface.h"
 
 namespace gorvale {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "import/grid_operations.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 
 namespace gorvale {
 namespace {

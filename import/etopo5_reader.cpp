@@ -8,7 +8,7 @@
 
 #include "import/grid_operations.h"
 #include "import/raster_reader_support.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "import/grid_operations.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

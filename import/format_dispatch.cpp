@@ -1,6 +1,6 @@
 #include "import/format_dispatch.h"
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

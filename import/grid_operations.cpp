@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "import/terrain_file_support.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -17,8 +17,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

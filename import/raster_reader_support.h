@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "import/min_max_tracker.h"
+#include "base/min_max_tracker.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -5,7 +5,7 @@
 #include <sys/types.h>
 
 #include "import/grid_operations.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "import/min_max_tracker.h"
+#include "base/min_max_tracker.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "import/grid_operations.h"
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

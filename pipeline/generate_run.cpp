@@ -10,7 +10,7 @@
 #include "import/grid_operations.h"
 #include "pipeline/grid_shaping.h"
 #include "pipeline/propdump_writer.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

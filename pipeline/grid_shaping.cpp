@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

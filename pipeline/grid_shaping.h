@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "import/elevation_grid.h"
-#include "pipeline/conversion_settings.h"
-#include "pipeline/tile_heights.h"
+#include "base/elevation_grid.h"
+#include "base/conversion_settings.h"
+#include "base/tile_heights.h"
 
 namespace gorvale {
 

@@ -1,6 +1,6 @@
 #include "pipeline/propdump_writer.h"
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 
 namespace gorvale {
 

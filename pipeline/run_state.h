@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 
 namespace gorvale {
 

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "pipeline/propdump_writer.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

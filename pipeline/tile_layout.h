@@ -9,12 +9,12 @@
 #include <functional>
 #include <string>
 
-#include "import/elevation_grid.h"
-#include "pipeline/conversion_settings.h"
+#include "base/elevation_grid.h"
+#include "base/conversion_settings.h"
 #include "pipeline/grid_shaping.h"
 #include "pipeline/run_state.h"
-#include "pipeline/tile_heights.h"
-#include "pipeline/user_interface.h"
+#include "base/tile_heights.h"
+#include "base/user_interface.h"
 
 namespace gorvale {
 

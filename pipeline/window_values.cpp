@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
-#include "pipeline/conversion_settings.h"
-#include "pipeline/user_interface.h"
+#include "base/conversion_settings.h"
+#include "base/user_interface.h"
 
 namespace gorvale {
 

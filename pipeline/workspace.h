@@ -3,9 +3,9 @@
 // and the link to the person at the screen. Every core operation works on a
 // Workspace, so the GUI, the command line and the tests drive the same code.
 
-#include "import/elevation_grid.h"
-#include "pipeline/conversion_settings.h"
-#include "pipeline/user_interface.h"
+#include "base/elevation_grid.h"
+#include "base/conversion_settings.h"
+#include "base/user_interface.h"
 #include "pipeline/window_values.h"
 #include "rwx/texture_zones.h"
 

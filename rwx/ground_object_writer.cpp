@@ -12,7 +12,7 @@
 #include <limits>
 #include <thread>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {

@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "pipeline/c_file.h"
-#include "pipeline/tile_heights.h"
+#include "base/c_file.h"
+#include "base/tile_heights.h"
 #include "rwx/rwx_emitter.h"
 #include "rwx/texture_zones.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "pipeline/conversion_settings.h"
+#include "base/conversion_settings.h"
 
 namespace gorvale {
 namespace {

@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "import/grid_operations.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "pipeline/workspace.h"
 #include "rwx/rwx_emitter.h"
 

@@ -14,8 +14,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "import/elevation_grid.h"
-#include "pipeline/conversion_settings.h"
+#include "base/elevation_grid.h"
+#include "base/conversion_settings.h"
 #include "rwx/rwx_emitter.h"
 
 namespace gorvale {

@@ -5,7 +5,7 @@
 
 #include "app/core/settings_keys.h"
 #include "import/open_elevation_file.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale::cli {
 

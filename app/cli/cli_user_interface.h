@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "pipeline/user_interface.h"
+#include "base/user_interface.h"
 
 namespace gorvale::cli {
 

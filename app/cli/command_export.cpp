@@ -5,7 +5,7 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
 #include "import/terrain_export.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale::cli {
 

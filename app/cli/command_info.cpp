@@ -6,8 +6,8 @@
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
 #include "app/cli/json_writer.h"
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "app/core/settings_keys.h"
-#include "pipeline/c_file.h"
-#include "pipeline/text_convert.h"
+#include "base/c_file.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

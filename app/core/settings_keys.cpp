@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "delivery/zip_packaging.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 namespace gorvale {
 namespace {

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "pipeline/conversion_settings.h"
+#include "base/conversion_settings.h"
 
 namespace gorvale {
 

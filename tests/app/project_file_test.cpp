@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/core/settings_keys.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale {

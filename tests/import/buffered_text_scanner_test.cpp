@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale::test {

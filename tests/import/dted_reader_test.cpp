@@ -11,7 +11,7 @@
 #include <string>
 
 #include "import/dted_merge.h"
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 #include "tests/import/reader_test_support.h"
 
 namespace gorvale {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/support/test_support.h"
 
 #include <array>

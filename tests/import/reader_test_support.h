@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/c_file.h"
+#include "base/c_file.h"
 #include "pipeline/workspace.h"
 #include "tests/support/test_support.h"
 

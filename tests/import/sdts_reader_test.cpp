@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/import/reader_test_support.h"
 
 namespace gorvale {

@@ -10,7 +10,7 @@
 
 #include "import/binary_terrain_reader.h"
 #include "import/terragen_reader.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/import/reader_test_support.h"
 
 namespace gorvale {

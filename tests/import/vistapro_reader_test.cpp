@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "import/ascii_grid_reader.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/import/reader_test_support.h"
 
 namespace gorvale::test {

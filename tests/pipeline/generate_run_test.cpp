@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "import/grid_operations.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "pipeline/conversion_settings.h"
+#include "base/conversion_settings.h"
 #include "rwx/rwx_emitter.h"
 #include "tests/rwx/rwx_test_parser.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "pipeline/workspace.h"
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 #include "rwx/rwx_emitter.h"
 #include "rwx/texture_zones.h"
 #include "tests/support/test_support.h"

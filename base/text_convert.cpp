@@ -1,4 +1,4 @@
-#include "pipeline/text_convert.h"
+#include "base/text_convert.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "import/elevation_grid.h"
+#include "base/elevation_grid.h"
 
 #include <new>
 

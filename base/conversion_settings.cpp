@@ -1,4 +1,4 @@
-#include "pipeline/conversion_settings.h"
+#include "base/conversion_settings.h"
 
 namespace gorvale {
 
