@@ -6,6 +6,7 @@ namespace gorvale {
 
 namespace {
 
+constexpr const char* kObjectFormat = "%d %d %d %d %d %d %d %d %d %d %d %s%s%s";
 constexpr const char* kGroundFormat = "%d %d %d %d %d %d 0 0 %d 0 0 %s";
 constexpr const char* kTreeFormat = "%d %d %d %d %d %d 0 0 %d 0 %d %s%s";
 constexpr const char* kTeleportFormat = "%d %d 0 %d 0 0 0 0 %d 0 %d %s%s";
@@ -16,6 +17,13 @@ int length(const std::string& text) { return static_cast<int>(text.size()); }
 }  // namespace
 
 std::string PropdumpHeaderLine() { return std::string(kPropdumpHeader) + kPropdumpLineEnd; }
+
+std::string PropdumpLine(const WorldObject& o) {
+    return format(kObjectFormat, o.Owner, o.Timestamp, o.X, o.Y, o.Z, o.Yaw, o.Tilt, o.Roll, length(o.Model),
+                  length(o.Description), length(o.Action), o.Model.c_str(), o.Description.c_str(),
+                  o.Action.c_str()) +
+           kPropdumpLineEnd;
+}
 
 std::string GroundObjectLine(std::int32_t citizen, std::int32_t timestamp, std::int32_t x,
                              std::int32_t y, std::int32_t z, int yaw, const std::string& model) {

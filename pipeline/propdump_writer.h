@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/c_file.h"
+#include "base/world_object.h"
 
 namespace gorvale {
 
@@ -18,6 +19,11 @@ inline constexpr const char* kTeleportModel = "street1.rwx";
 inline constexpr std::int32_t kTeleportHeightCm = 50;
 
 std::string PropdumpHeaderLine();
+
+// Any object as one line with CR LF: eleven integer fields, then the model,
+// description and action run together. Every line this program writes is
+// an instance of this form.
+std::string PropdumpLine(const WorldObject& object);
 
 // A ground object: no description, no action.
 std::string GroundObjectLine(std::int32_t citizen, std::int32_t timestamp, std::int32_t x,

@@ -35,6 +35,17 @@ TEST(PropdumpLines, TeleportActionLengthMatchesTheText) {
     EXPECT_EQ(TeleportAction(7), "bump warp +0 +0 07a");
 }
 
+TEST(PropdumpLines, EveryObjectFormIsTheGeneralRecord) {
+    WorldObject o;
+    o.Owner = 318; o.Timestamp = 99; o.X = -1000; o.Y = 6010; o.Z = 49000; o.Yaw = 900;
+    o.Model = "z01s_01e.rwx";
+    EXPECT_EQ(PropdumpLine(o), GroundObjectLine(318, 99, -1000, 6010, 49000, 900, "z01s_01e.rwx"));
+    o.Action = "create solid off";
+    EXPECT_EQ(PropdumpLine(o), TreeObjectLine(318, 99, -1000, 6010, 49000, 900, "z01s_01e.rwx", "create solid off"));
+    o.Tilt = -5; o.Roll = 7; o.Description = "sign";
+    EXPECT_EQ(PropdumpLine(o), "318 99 -1000 6010 49000 900 -5 7 12 4 16 z01s_01e.rwxsigncreate solid off\r\n");
+}
+
 TEST(PropdumpFile, OpenWritesTheHeaderAndReportsFailure) {
     test::ScratchDir dir;
     const std::string path = (dir / "prop.txt").string();
