@@ -30,6 +30,7 @@ enum class Label {
     WE_Center,       // world origin column of an elevation dump
     NS_Center,       // world origin row of an elevation dump
 };
+inline constexpr int kLabelCount = static_cast<int>(Label::NS_Center) + 1;
 
 // Commands whose enabled state the core changes.
 enum class Command {
@@ -42,11 +43,23 @@ enum class Command {
     SetExcludedRectangle,
 };
 
+// Which question a dialog asks, so answers never depend on caption texts.
+enum class Question { Other, EtopoSize, DtedGridSize, DtedMerge };
+
 // One number (or text) field of a modal dialog such as "ETOPO Size".
 struct AskRequest {
     std::string caption;  // dialog caption, e.g. "ETOPO Size"
     std::string prompt;   // e.g. "Please provide the horizontal size of the grid:"
     std::string initial;  // initial text of the field
+    Question id = Question::Other;
+};
+
+// Where a run stands: tiles done of the selection's total, and the model
+// being written (empty when none).
+struct RunProgress {
+    int done = 0;
+    int total = 0;
+    std::string currentPath;
 };
 
 class UserInterface {
@@ -73,6 +86,10 @@ public:
     // Handle pending window events (the only point where a stop can arrive).
     virtual void processEvents() = 0;
     virtual bool stopRequested() const = 0;
+    // Typed progress of a Generate run, once per tile.
+    virtual void runProgress(const RunProgress& progress) { (void)progress; }
+    // The grid's read-outs (held by the core's GridFacts) changed.
+    virtual void gridFactsChanged() {}
     // A line for the log page (shown after a Generate run).
     virtual void appendLogPage(const std::string& line) { (void)line; }
 

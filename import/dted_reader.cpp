@@ -79,7 +79,7 @@ bool offerMerge(Workspace& ws, int postsPerProfile, const std::filesystem::path&
                 PostSource& source, bool& merged) {
     merged = false;
     const std::optional<DtedMergeRequest> request = parseDtedMergeAnswer(ws.ui->ask(
-        {kDtedMergeCaption, kMergePrompt, dtedMergeAnswerText(DtedMergeRequest{})}));
+        {kDtedMergeCaption, kMergePrompt, dtedMergeAnswerText(DtedMergeRequest{}), Question::DtedMerge}));
     if (!request) return true;
     DtedMergeJob job{*request, postsPerProfile, dtedTileExtension(ws.settings.DEMFile), tileDirectory};
     DtedMergeResult result = MergeDtedTiles(job, *ws.ui);
@@ -100,7 +100,7 @@ bool askGridWidth(Workspace& ws, int postsPerProfile, PostSource& source) {
     const std::string prompt =
         format("%s\nTotal Points: %lld", kDtedGridSizePrompt, static_cast<long long>(source.TotalPosts));
     const std::optional<std::string> answer =
-        ws.ui->ask({kDtedGridSizeCaption, prompt, format("%d", postsPerProfile)});
+        ws.ui->ask({kDtedGridSizeCaption, prompt, format("%d", postsPerProfile), Question::DtedGridSize});
     if (!answer) return false;
     int width = source.AskedGridWidth;
     scanInt(*answer, width);

@@ -81,8 +81,8 @@ PageRange scanPageRange(std::FILE* in) {
 int originOf(long minimumPage) { return minimumPage < 0 ? static_cast<int>(64 + kPageCells * -minimumPage) : 64; }
 
 void showOrigin(Workspace& ws) {
-    ws.ui->setLabel(Label::WE_Center, format("%d", ws.ElevdumpOriginCol));
-    ws.ui->setLabel(Label::NS_Center, format("%d", ws.ElevdumpOriginRow));
+    ShowLabel(ws, Label::WE_Center, format("%d", ws.ElevdumpOriginCol));
+    ShowLabel(ws, Label::NS_Center, format("%d", ws.ElevdumpOriginRow));
     ws.ui->setCommandEnabled(Command::PresetTerrain, true);
     if (ws.settings.ExcludeRectangle) ws.ui->setCommandEnabled(Command::SetExcludedRectangle, true);
 }

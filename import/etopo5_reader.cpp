@@ -32,7 +32,7 @@ bool widthFits(std::int64_t samples, int width) { return width >= 2 && samples %
 bool askGridWidth(Workspace& ws, std::int64_t samples) {
     do {
         const std::optional<std::string> answer =
-            ws.ui->ask({kEtopoSizeCaption, kEtopoSizePrompt, "0"});
+            ws.ui->ask({kEtopoSizeCaption, kEtopoSizePrompt, "0", Question::EtopoSize});
         if (!answer) return false;
         scanInt(*answer, ws.AskedGridWidth);
         if (ws.AskedGridWidth == 0) ws.AskedGridWidth = 1;

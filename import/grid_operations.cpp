@@ -76,9 +76,9 @@ void ComputeSelectionStats(Workspace& ws) {
     g.SelectionMin = minimum;
     g.SelectionMax = maximum;
     g.SelectionRange = maximum == minimum ? 1 : saturate(std::int64_t{maximum} - minimum);
-    ws.ui->setLabel(Label::BoxElev, format("%d", g.SelectionRange));
-    ws.ui->setLabel(Label::BoxMin, format("%d", g.SelectionMin));
-    ws.ui->setLabel(Label::BoxMax, format("%d", g.SelectionMax));
+    ShowLabel(ws, Label::BoxElev, format("%d", g.SelectionRange));
+    ShowLabel(ws, Label::BoxMin, format("%d", g.SelectionMin));
+    ShowLabel(ws, Label::BoxMax, format("%d", g.SelectionMax));
 }
 
 void UpdateSelectionSizeLabels(Workspace& ws) {
@@ -88,10 +88,10 @@ void UpdateSelectionSizeLabels(Workspace& ws) {
                                     s.ObjectSize);
     const std::string we = sizeText(std::int64_t{fieldValue(s.ToEast)} - fieldValue(s.FromWest), step,
                                     s.ObjectSize);
-    ws.ui->setLabel(Label::NS_Size, ns);
-    ws.ui->setLabel(Label::NS_Size2, ns);
-    ws.ui->setLabel(Label::WE_Size, we);
-    ws.ui->setLabel(Label::WE_Size2, we);
+    ShowLabel(ws, Label::NS_Size, ns);
+    ShowLabel(ws, Label::NS_Size2, ns);
+    ShowLabel(ws, Label::WE_Size, we);
+    ShowLabel(ws, Label::WE_Size2, we);
 }
 
 namespace {
@@ -139,9 +139,9 @@ void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum, c
     ws.settings.ToEast = format("%d", tail.toEast);
     SnapEastWest(ws);
     g.ElevationRange = saturate(std::int64_t{maximum} - minimum);
-    ws.ui->setLabel(Label::Columns, format("%d", tail.shownCols));
-    ws.ui->setLabel(Label::Rows, format("%d", tail.shownRows));
-    ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
+    ShowLabel(ws, Label::Columns, format("%d", tail.shownCols));
+    ShowLabel(ws, Label::Rows, format("%d", tail.shownRows));
+    ShowLabel(ws, Label::ElevationRange, format("%d", g.ElevationRange));
     g.ColLimit = g.LastCol;
     g.RowLimit = g.LastRow;
     ComputeSelectionStats(ws);

@@ -76,7 +76,7 @@ int ReadOct(Workspace& ws, std::FILE* in) {
     if (!allocateGridOrReport(ws, std::int64_t{header->groups} + 1, std::int64_t{header->groupSize} + 1,
                               kOctReadFailed))
         return -1;
-    ws.ui->setLabel(Label::DemName, header->name);
+    ShowLabel(ws, Label::DemName, header->name);
     ElevationGrid& g = ws.grid;
     g.LastRow = header->groups;
     g.LastCol = header->groupSize;

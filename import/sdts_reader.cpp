@@ -131,7 +131,7 @@ FilePtr openModule(Workspace& ws, const std::string& catalogPath, const ModuleSl
 
 void readTransferName(Workspace& ws, std::FILE* cats) {
     SdtsUnitReader units(cats);
-    ws.ui->setLabel(Label::DemName, units.unit(kCatsNameUnit));
+    ShowLabel(ws, Label::DemName, units.unit(kCatsNameUnit));
 }
 
 std::int64_t domainRange(const ElevationDomain& d) {
@@ -146,7 +146,7 @@ ElevationDomain readDomain(Workspace& ws, std::FILE* ddom) {
     scanInt(units.unit(kDdomFillUnit), unused);
     scanInt(units.unit(kDdomMinimumUnit), d.minimum);
     scanInt(units.unit(kDdomMaximumUnit), d.maximum);
-    ws.ui->setLabel(Label::ElevationRange, format("%d", clampToInt32(domainRange(d))));
+    ShowLabel(ws, Label::ElevationRange, format("%d", clampToInt32(domainRange(d))));
     return d;
 }
 

@@ -627,14 +627,14 @@ int ReadUsgsDem(Workspace& ws, std::FILE* in) {
                              static_cast<long long>(ElevationGrid::kMaxCells)));
 
     ElevationGrid& g = ws.grid;
-    ws.ui->setLabel(Label::DemName, name);
+    ShowLabel(ws, Label::DemName, name);
     g.LastCol = static_cast<std::int32_t>(extent.lastCol);
     g.LastRow = static_cast<std::int32_t>(extent.lastRow);
     g.ElevationRange =
         clampToInt(static_cast<long long>(header.maxElevation) - header.minElevation);
-    ws.ui->setLabel(Label::Rows, format("%d", g.LastRow + 1));
-    ws.ui->setLabel(Label::Columns, format("%d", g.LastCol + 1));
-    ws.ui->setLabel(Label::ElevationRange, format("%d", g.ElevationRange));
+    ShowLabel(ws, Label::Rows, format("%d", g.LastRow + 1));
+    ShowLabel(ws, Label::Columns, format("%d", g.LastCol + 1));
+    ShowLabel(ws, Label::ElevationRange, format("%d", g.ElevationRange));
     ws.settings.ToEast = format("%d", g.LastCol);
     SnapEastWest(ws);
     ws.settings.ToNorth = format("%d", g.LastRow);

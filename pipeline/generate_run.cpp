@@ -203,9 +203,9 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     ScanSelection(g, rect);
     if (services.prepareZoneBounds) services.prepareZoneBounds(ws_);
     RaiseSelectionRange(g);
-    ws_.ui->setLabel(Label::BoxElev, format("%d", g.SelectionRange));
-    ws_.ui->setLabel(Label::BoxMin, format("%d", g.SelectionMin));
-    ws_.ui->setLabel(Label::BoxMax, format("%d", g.SelectionMin + g.SelectionRange));
+    ShowLabel(ws_, Label::BoxElev, format("%d", g.SelectionRange));
+    ShowLabel(ws_, Label::BoxMin, format("%d", g.SelectionMin));
+    ShowLabel(ws_, Label::BoxMax, format("%d", g.SelectionMin + g.SelectionRange));
 
     const LayoutNumbers numbers = ReadLayoutNumbers(s, rect, ws_.shaping.ObjectUnits, previousNumbers_);
     previousNumbers_ = numbers;

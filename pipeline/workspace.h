@@ -5,6 +5,7 @@
 
 #include "base/elevation_grid.h"
 #include "base/conversion_settings.h"
+#include "base/grid_facts.h"
 #include "base/user_interface.h"
 #include "pipeline/window_values.h"
 #include "rwx/texture_zones.h"
@@ -19,6 +20,7 @@ struct Workspace {
     ElevationGrid grid;
     ZoneTable zones;  // texture zones in numeric form; the grid's flattening while a row is flat
     UserInterface* ui;
+    GridFacts facts;  // what the read-outs show; windows read it here
     bool SettingsModified = false;
     // Object units, step, world-size tables and frame of the world page.
     ShapingWindowState shaping;
@@ -29,5 +31,11 @@ struct Workspace {
     // Width last given in the "ETOPO Size" dialog; kept between files.
     int AskedGridWidth = 0;
 };
+
+// Stores a read-out in the core and shows it.
+inline void ShowLabel(Workspace& ws, Label which, const std::string& text) {
+    ws.facts.set(which, text);
+    ws.ui->setLabel(which, text);
+}
 
 }  // namespace gorvale

@@ -162,7 +162,7 @@ public:
 
         call(hooks_.refreshControls);
         s_.VerticalScale = verticalScale;
-        ws_.ui->setLabel(Label::VerticalScale, verticalScale);
+        ShowLabel(ws_, Label::VerticalScale, verticalScale);
         ws_.SettingsModified = false;
         return opened;
     }
