@@ -600,9 +600,9 @@ int ReadUsgsDem(GridContext& ws, std::FILE* in) {
     }
     if (!(header.dx > 0) || !(header.dy > 0))
         return refuse(ws, log,
-                      format("The USGS DEM file %s can't be read: its header gives the spatial "
-                             "resolution %g x %g, which must be above 0.",
-                             path.c_str(), header.dx, header.dy));
+                      format("%s is not a USGS DEM: its header record (type A) holds no spatial "
+                             "resolution above 0.",
+                             path.c_str()));
     GridExtent extent;
     extent.lastCol = extentFromSpan(header.minX, header.maxX, header.dx);
     extent.lastRow = extentFromSpan(header.minY, header.maxY, header.dy);

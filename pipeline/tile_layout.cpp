@@ -155,6 +155,9 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
     const OverhangChoices overhangChoices = OverhangChoicesFrom(s);
     const bool withTrees = s.GenerateTrees && loop.Trees;
     const bool withBot = s.BuildWithRobot && loop.Builder;
+    // Tiles the loops below visit, for the progress each tile reports.
+    auto steps = [n](std::int64_t from, std::int64_t to) { return to - n < from ? 0 : (to - n - from) / n + 1; };
+    const int tilesTotal = static_cast<int>(steps(rect.FromSouth, rect.ToNorth) * steps(rect.FromWest, rect.ToEast));
 
     std::int32_t q = FirstTileCoordinate(rect.FromSouth, rect.ToNorth, n, u);
     for (std::int64_t h = rect.FromSouth; h <= static_cast<std::int64_t>(rect.ToNorth) - n; h += n) {
@@ -228,6 +231,7 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
             recordExtremes(run, corner, position);
             if (s.CreateBumpAtGZ && q == 0 && t == 0) placeGroundZero(loop, numbers, base);
             ++result.TilesDone;
+            loop.Ui.runProgress({result.TilesDone, tilesTotal, s.NoRWX ? std::string() : path});
             t = NextTileCoordinate(t, u);
         }
         q = NextTileCoordinate(q, u);

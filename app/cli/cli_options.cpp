@@ -4,6 +4,16 @@
 
 namespace gorvale::cli {
 
+bool optionTakesValue(const std::string& arg) {
+    static const char* const kValueOptions[] = {"set", "type", "grid-out", "grid-width", "dted-merge",
+                                                "format", "scale", "progress"};
+    if (arg.compare(0, 2, "--") != 0) return false;
+    const std::string name = arg.substr(2, arg.find('=') == std::string::npos ? std::string::npos : arg.find('=') - 2);
+    for (const char* v : kValueOptions)
+        if (name == v) return true;
+    return false;
+}
+
 bool parseArgs(int argc, char** argv, int first, const std::vector<std::string>& valueOptions,
                const std::vector<std::string>& flagOptions, ParsedArgs& out, std::string& error) {
     auto isIn = [](const std::vector<std::string>& v, const std::string& s) {
@@ -11,6 +21,7 @@ bool parseArgs(int argc, char** argv, int first, const std::vector<std::string>&
     };
     for (int i = first; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "-q") arg = "--quiet";
         if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
             out.positional.push_back(arg);
             continue;
@@ -31,10 +42,14 @@ bool parseArgs(int argc, char** argv, int first, const std::vector<std::string>&
                 error = "option --" + name + " needs a value";
                 return false;
             }
-            if (name == "set")
+            if (name == "set") {
                 out.sets.push_back(v);
-            else
+            } else if (out.values.count(name)) {
+                error = "option --" + name + " given twice";
+                return false;
+            } else {
                 out.values[name] = v;
+            }
         } else if (isIn(flagOptions, name)) {
             out.flags[name] = true;
         } else {

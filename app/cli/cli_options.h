@@ -22,7 +22,13 @@ struct ParsedArgs {
     }
 };
 
+// Every option of any command that takes a value (so that one standing
+// before the command is not taken for the command). A command's new value
+// option belongs here too.
+bool optionTakesValue(const std::string& arg);
+
 // Options that take a value; everything else starting with "--" is a flag.
+// "-q" is "--quiet". Only "--set" may be given more than once.
 // Returns false with a message when an option is unknown or lacks its value.
 bool parseArgs(int argc, char** argv, int first, const std::vector<std::string>& valueOptions,
                const std::vector<std::string>& flagOptions, ParsedArgs& out, std::string& error);

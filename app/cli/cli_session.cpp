@@ -2,30 +2,68 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <unistd.h>
 
+#include "app/cli/cli_commands.h"
+#include "app/cli/file_types.h"
 #include "app/core/settings_keys.h"
-#include "import/open_elevation_file.h"
 #include "base/text_convert.h"
+#include "import/file_diagnosis.h"
+#include "import/open_elevation_file.h"
 
 namespace gorvale::cli {
 
-const std::vector<std::string> kCommonValueOptions = {"grid-width", "dted-merge"};
-const std::vector<std::string> kCommonFlagOptions = {"yes"};
+const std::vector<std::string> kCommonValueOptions = {"grid-width", "dted-merge", "progress"};
+const std::vector<std::string> kCommonFlagOptions = {"yes", "quiet"};
+
+namespace {
+
+bool checkDuplicateKeys(const ParsedArgs& args, std::string& error) {
+    std::map<const SettingKey*, std::string> seen;
+    for (const std::string& assignment : args.sets) {
+        const SettingKey* k = settingOfAssignment(assignment);
+        if (!k) continue;  // applyOverrides names the bad one
+        auto [it, fresh] = seen.emplace(k, assignment);
+        if (!fresh) {
+            error = "--set " + k->section + "." + k->key + " given twice (" + it->second + ", " + assignment + ")";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 bool makeSession(const ParsedArgs& args, CliSession& session, std::string& error) {
     std::error_code ec;
     std::filesystem::path cwd = std::filesystem::current_path(ec);
     if (ec) cwd = ".";
     session.ws = std::make_unique<Workspace>(session.ui, defaultSettings(cwd));
-    session.ui.assumeYes = args.flag("yes");
+    CliUserInterface& ui = session.ui;
+    ui.assumeYes = args.flag("yes");
+    ui.quiet = args.flag("quiet");
+    ui.progress = isatty(STDERR_FILENO) ? ProgressMode::Bar : ProgressMode::Line;
+    if (auto p = args.value("progress")) {
+        if (*p == "none")
+            ui.progress = ProgressMode::None;
+        else if (*p == "line")
+            ui.progress = ProgressMode::Line;
+        else if (*p == "bar")
+            ui.progress = ProgressMode::Bar;
+        else {
+            error = "--progress needs none, line or bar, not \"" + *p + "\"";
+            return false;
+        }
+    }
     if (auto w = args.value("grid-width")) {
         int n = 0;
-        if (std::sscanf(w->c_str(), "%d", &n) != 1 || n <= 0) {
+        if (!scanInt(*w, n) || n <= 0) {
             error = "--grid-width needs a positive number, not \"" + *w + "\"";
             return false;
         }
-        session.ui.answers["ETOPO Size"] = *w;
-        session.ui.answers["DTED grid size"] = *w;
+        ui.answers[Question::EtopoSize] = *w;
+        ui.answers[Question::DtedGridSize] = *w;
     }
     if (auto m = args.value("dted-merge")) {
         int e, n, g;
@@ -34,8 +72,9 @@ bool makeSession(const ParsedArgs& args, CliSession& session, std::string& error
             error = "--dted-merge needs EAST,NORTH,NUMGRID, not \"" + *m + "\"";
             return false;
         }
-        session.ui.answers["Merge multiple grids"] = *m;
+        ui.answers[Question::DtedMerge] = *m;
     }
+    if (!checkDuplicateKeys(args, error)) return false;
     return applyOverrides(args, session.ws->settings, error);
 }
 
@@ -50,28 +89,46 @@ bool applyOverrides(const ParsedArgs& args, ConversionSettings& settings, std::s
     return true;
 }
 
-int openInput(const ParsedArgs& args, const std::string& path, CliSession& session) {
+int fileTypeFromOption(const std::string& text) {
+    int type = 0;
+    if (scanInt(text, type)) return findFileType(type) ? type : 0;
+    const FileTypeRow* row = findFileType(text);
+    return row ? row->number : 0;
+}
+
+bool openElevation(Workspace& ws, CliUserInterface& ui, OpenElevationOutcome* outcome) {
+    const std::string path = ws.settings.DEMFile;
+    if (const std::optional<FileProblem> problem = findElevationFileProblem(path)) {
+        // The open command's own words, with the reason it leaves out.
+        if (problem->cannotOpen)
+            ui.error("Can't open " + path + ": " + problem->reason);
+        else
+            ui.error(path + " " + problem->reason);
+        return false;
+    }
+    if (OpenElevationFile(ws, installedReaders(), outcome) == kOpenElevationRead && ws.gridLoaded) return true;
+    // Readers' own messages do not always name the file.
+    ui.error(path + " was not read as an elevation model");
+    return false;
+}
+
+int openInput(const ParsedArgs& args, const std::string& path, CliSession& session,
+              OpenElevationOutcome* outcome) {
     Workspace& ws = *session.ws;
     ws.settings.DEMFile = path;
     if (auto t = args.value("type")) {
-        int type = 0;
-        if (!scanInt(*t, type) || type < 1 || type > 12)
-            return usageError("--type needs a file type from 1 to 12, not \"" + *t + "\"");
+        const int type = fileTypeFromOption(*t);
+        if (type == 0)
+            return usageError("--type needs a file type from 1 to 12 or its name (" + fileTypeNames() + "), not \"" +
+                              *t + "\"");
         ws.settings.FileType = type;
     }
-    if (OpenElevationFile(ws) == kOpenElevationRead && ws.gridLoaded) return 0;
-    return notReadError(path);
-}
-
-int notReadError(const std::string& file) {
-    // Readers' own messages do not always name the file.
-    std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", file.c_str());
-    return 1;
+    return openElevation(ws, session.ui, outcome) ? kExitDone : kExitFailed;
 }
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "gorvale-cli: %s (try gorvale-cli --help)\n", message.c_str());
-    return 2;
+    return kExitUsage;
 }
 
 }  // namespace gorvale::cli

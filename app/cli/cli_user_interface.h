@@ -1,7 +1,7 @@
 #pragma once
 // The command line's face of the core: messages go to stderr, questions are
-// answered from command-line options, progress is drawn on a terminal, and
-// Ctrl-C works as the stop button.
+// answered from command-line options, run progress is drawn on stderr, and
+// Ctrl-C, SIGTERM and SIGHUP work as the stop button.
 
 #include <chrono>
 #include <map>
@@ -12,16 +12,22 @@
 
 namespace gorvale::cli {
 
+enum class ProgressMode { None, Line, Bar };
+
 // Window-only calls (title, progress bar, command states, cursor) stay the
 // silent interface's no-ops.
 class CliUserInterface : public SilentUserInterface {
 public:
-    // Answers for ask(), by dialog caption (e.g. "ETOPO Size" -> "2").
-    std::map<std::string, std::string> answers;
+    // Answers for ask(), by question (e.g. EtopoSize -> "2").
+    std::map<Question, std::string> answers;
     // Answer to yes/no questions (--yes).
     bool assumeYes = false;
-    // Show a progress line on stderr when it is a terminal.
-    bool showProgress = false;
+    // Nothing but errors on stderr (-q).
+    bool quiet = false;
+    ProgressMode progress = ProgressMode::None;
+    // Redraw intervals of the progress modes.
+    std::chrono::milliseconds barInterval{100};
+    std::chrono::milliseconds lineInterval{10000};
 
     Answer message(const std::string& text, const std::string& caption, MessageKind kind,
                    Buttons buttons) override;
@@ -30,22 +36,35 @@ public:
     void setLabel(Label which, const std::string& text) override { labels_[which] = text; }
     void setStatus(int panel, const std::string& text) override;
     bool stopRequested() const override;
+    void runProgress(const RunProgress& progress) override;
 
     std::string label(Label which) const;
     int errorCount() const { return errors_; }
-    // Makes Ctrl-C request a stop instead of killing the program.
-    static void installInterruptHandler();
+    // A warning or note of the command line itself (silent with quiet).
+    void note(const std::string& kind, const std::string& text);
+    void error(const std::string& text);
 
-    // Progress of a tile loop: "done of total, models per second".
-    void reportTiles(int done, int total);
+    // Makes Ctrl-C, SIGTERM and SIGHUP request a stop instead of ending the
+    // program; a second one ends it at once.
+    static void installStopHandler();
+    // The signal that asked for the stop, or 0.
+    static int stopSignal();
+
+    // Starts the clock of the progress display.
+    void beginRun();
     void endProgressLine();
 
 private:
     std::map<Label, std::string> labels_;
-    std::map<std::string, int> askedTimes_;  // by caption, for answers taken from options
+    std::map<Question, int> askedTimes_;  // answers taken from options
     int errors_ = 0;
     bool progressShown_ = false;
     std::chrono::steady_clock::time_point started_{};
+    std::chrono::steady_clock::time_point lastDrawn_{};
 };
+
+// "45% 1234 of 2800 tiles, 85 models/s, 0:18 left" (the rate and time left
+// once a second has passed).
+std::string progressText(const RunProgress& p, double seconds);
 
 }  // namespace gorvale::cli

@@ -1,5 +1,8 @@
 // gorvale-cli info: open a file as the open command does and show the read-outs.
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <cstdio>
 #include <vector>
 
@@ -8,6 +11,9 @@
 #include "app/cli/json_writer.h"
 #include "base/c_file.h"
 #include "base/text_convert.h"
+#include "import/file_diagnosis.h"
+#include "app/cli/project_loading.h"
+#include "app/core/project_file.h"
 
 namespace gorvale::cli {
 namespace {
@@ -33,11 +39,18 @@ bool writeGridCells(const ElevationGrid& g, const std::string& path) {
     return std::fclose(out.release()) == 0;
 }
 
-void printText(const CliSession& s) {
+// A size-of-selection label ("4650m") as its number of metres; -1 for "Unknown".
+long long metresOf(const std::string& label) {
+    int metres = -1;
+    return scanInt(label, metres) ? metres : -1;
+}
+
+void printText(const CliSession& s, const char* format, const VoidCells& voids) {
     const Workspace& ws = *s.ws;
     const ElevationGrid& g = ws.grid;
     const ConversionSettings& st = ws.settings;
     std::printf("File:                %s\n", st.DEMFile.c_str());
+    std::printf("Format:              %s\n", format);
     std::printf("Name:                %s\n", s.ui.label(Label::DemName).c_str());
     std::printf("Rows (N/S):          %s\n", s.ui.label(Label::Rows).c_str());
     std::printf("Columns (E/W):       %s\n", s.ui.label(Label::Columns).c_str());
@@ -48,31 +61,43 @@ void printText(const CliSession& s) {
                 g.SelectionRange);
     std::printf("Selection size:      N-S %s  W-E %s\n", s.ui.label(Label::NS_Size).c_str(),
                 s.ui.label(Label::WE_Size).c_str());
+    std::string values;
+    for (std::int32_t v : voids.values) values += (values.empty() ? "" : ", ") + std::to_string(v);
+    std::printf("Void cells:          %lld%s\n", voids.count, values.empty() ? "" : (" (" + values + ")").c_str());
 }
 
-void printJson(const CliSession& s) {
+void printJson(const CliSession& s, const char* format, const VoidCells& voids) {
     const Workspace& ws = *s.ws;
     const ElevationGrid& g = ws.grid;
     const ConversionSettings& st = ws.settings;
     JsonObject box;
-    box.add("FromSouth", intOr(st.FromSouth, 0))
-        .add("FromWest", intOr(st.FromWest, 0))
-        .add("ToNorth", intOr(st.ToNorth, 0))
-        .add("ToEast", intOr(st.ToEast, 0));
+    box.add("fromSouth", intOr(st.FromSouth, 0))
+        .add("fromWest", intOr(st.FromWest, 0))
+        .add("toNorth", intOr(st.ToNorth, 0))
+        .add("toEast", intOr(st.ToEast, 0));
+    std::string values = "[";
+    for (std::int32_t v : voids.values) values += (values.size() > 1 ? "," : "") + std::to_string(v);
+    values += "]";
+    const long long ns = metresOf(s.ui.label(Label::NS_Size));
+    const long long we = metresOf(s.ui.label(Label::WE_Size));
     JsonObject o;
     o.add("file", st.DEMFile)
+        .add("format", format)
         .add("name", s.ui.label(Label::DemName))
+        .addRaw("size", "[" + std::to_string(g.LastCol + 1) + "," + std::to_string(g.LastRow + 1) + "]")
         .add("rows", g.LastRow + 1)
         .add("columns", g.LastCol + 1)
-        .add("LastRow", g.LastRow)
-        .add("LastCol", g.LastCol)
+        .add("lastRow", g.LastRow)
+        .add("lastCol", g.LastCol)
         .add("elevationRange", g.ElevationRange)
         .addRaw("boundingBox", box.str())
         .add("selectionMin", g.SelectionMin)
         .add("selectionMax", g.SelectionMax)
         .add("selectionRange", g.SelectionRange)
-        .add("nsSize", s.ui.label(Label::NS_Size))
-        .add("weSize", s.ui.label(Label::WE_Size));
+        .addRaw("nsSizeMetres", ns < 0 ? "null" : std::to_string(ns))
+        .addRaw("weSizeMetres", we < 0 ? "null" : std::to_string(we))
+        .add("voidCells", voids.count)
+        .addRaw("voidValues", values);
     std::printf("%s\n", o.str().c_str());
 }
 
@@ -90,15 +115,33 @@ int runInfo(int argc, char** argv, int first) {
 
     CliSession session;
     if (!makeSession(args, session, error)) return usageError(error);
-    if (const int rc = openInput(args, args.positional[0], session); rc != 0) return rc;
+    OpenElevationOutcome outcome;
     Workspace& ws = *session.ws;
+    const std::string& file = args.positional[0];
+    if (toLowerAscii(std::filesystem::path(file).extension().string()) == std::string(".") + kProjectExtension) {
+        // A project: its elevation file as the project reads it, nothing written.
+        ProjectLoadOptions options;
+        options.makeOutputFolders = false;
+        options.writeReaderLog = false;
+        options.outcome = &outcome;
+        if (const int rc = loadProjectForCli(ws, session.ui, args, file, options); rc != kExitDone) return rc;
+        if (!ws.gridLoaded) return kExitFailed;  // the open said why
+    } else if (const int rc = openInput(args, file, session, &outcome); rc != 0) {
+        return rc;
+    }
+    const char* format = outcome.decided ? readerKindName(outcome.decision.kind) : "unknown";
+    const VoidCells voids = countVoidCells(ws.grid);
+    if (voids.count > 0)
+        session.ui.note("warning", std::to_string(voids.count) +
+                                       " cells hold -32767 or -32000, likely no-data: they become vertices like any "
+                                       "other elevation");
     if (args.flag("json"))
-        printJson(session);
+        printJson(session, format, voids);
     else
-        printText(session);
+        printText(session, format, voids);
     if (auto out = args.value("grid-out")) {
         if (!writeGridCells(ws.grid, *out)) {
-            std::fprintf(stderr, "gorvale-cli: error: cannot write the grid to %s\n", out->c_str());
+            session.ui.error("cannot write the grid to " + *out + ": " + std::strerror(errno));
             return 1;
         }
     }

@@ -1,9 +1,10 @@
-// gorvale-cli project new|show: write a project with overrides, or print one.
+// gorvale-cli project new|show|keys: write a project with overrides, print
+// one, or list the keys.
 #include <cstdio>
-#include <filesystem>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
+#include "app/cli/project_loading.h"
 #include "app/core/project_file.h"
 #include "app/core/settings_keys.h"
 
@@ -12,21 +13,20 @@ namespace {
 
 int projectNew(CliSession& session, const std::string& path) {
     if (!SaveProject(*session.ws, path)) {
-        std::fprintf(stderr, "gorvale-cli: error: cannot write the project file %s\n", path.c_str());
-        return 1;
+        session.ui.error("cannot write the project file " + path);
+        return kExitFailed;
     }
-    std::printf("Wrote %s\n", path.c_str());
-    return 0;
+    if (!session.ui.quiet) std::printf("Wrote %s\n", path.c_str());
+    return kExitDone;
 }
 
-int projectShow(CliSession& session, const std::string& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec) || !LoadProject(*session.ws, path)) {
-        std::fprintf(stderr, "gorvale-cli: error: cannot read the project file %s\n", path.c_str());
-        return 1;
-    }
+int projectShow(CliSession& session, const ParsedArgs& args, const std::string& path) {
+    ProjectLoadOptions options;
+    options.openElevationFile = false;
+    options.makeOutputFolders = false;
+    if (const int rc = loadProjectForCli(*session.ws, session.ui, args, path, options); rc != kExitDone) return rc;
     std::fputs(describeSettings(session.ws->settings).c_str(), stdout);
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace
@@ -36,15 +36,13 @@ int runProject(int argc, char** argv, int first) {
     std::string error;
     if (!parseArgs(argc, argv, first, kCommonValueOptions, kCommonFlagOptions, args, error))
         return usageError(error);
+    if (args.positional.size() == 1 && args.positional[0] == "keys") return printKeys();
     if (args.positional.size() != 2 || (args.positional[0] != "new" && args.positional[0] != "show"))
-        return usageError("project needs \"new FILE\" or \"show FILE\"");
+        return usageError("project needs \"new FILE\", \"show FILE\" or \"keys\"");
     CliSession session;
-    if (args.positional[0] == "show") {
-        if (!args.sets.empty()) return usageError("project show takes no --set");
-        if (!makeSession(args, session, error)) return usageError(error);
-        return projectShow(session, args.positional[1]);
-    }
+    if (args.positional[0] == "show" && !args.sets.empty()) return usageError("project show takes no --set");
     if (!makeSession(args, session, error)) return usageError(error);
+    if (args.positional[0] == "show") return projectShow(session, args, args.positional[1]);
     return projectNew(session, args.positional[1]);
 }
 

@@ -318,13 +318,18 @@ bool parseStrict(ConversionSettings& s, const SettingKey& k, std::string_view va
     const std::string name = k.section + "." + k.key;
     SettingTarget target = k.target(s);
     switch (k.form) {
-        case SettingForm::Flag:
-            if (value != "true" && value != "false") {
-                error = "Setting " + inQuotes(name) + " takes true or false, not " + inQuotes(value);
+        case SettingForm::Flag: {
+            // The spellings batch tools commonly accept for a switch.
+            const std::string v = toLowerAscii(value);
+            const bool on = v == "true" || v == "yes" || v == "on" || v == "1";
+            if (!on && v != "false" && v != "no" && v != "off" && v != "0") {
+                error = "Setting " + inQuotes(name) + " takes true or false (or yes/no, on/off, 1/0), not " +
+                        inQuotes(value);
                 return false;
             }
-            *std::get<bool*>(target) = value == "true";
+            *std::get<bool*>(target) = on;
             return true;
+        }
         case SettingForm::Choice:
         case SettingForm::Count: {
             long long v = 0;
@@ -456,6 +461,15 @@ void readSettingValue(ConversionSettings& s, const SettingKey& k, std::string_vi
             return;
         }
     }
+}
+
+const SettingKey* settingOfAssignment(const std::string& assignment) {
+    const std::size_t equals = assignment.find('=');
+    const std::string_view name = std::string_view(assignment).substr(0, equals);
+    const std::size_t dot = name.find('.');
+    std::string ignored;
+    if (dot == std::string_view::npos) return findUnqualified(name, ignored);
+    return findQualified(name.substr(0, dot), name.substr(dot + 1), ignored);
 }
 
 bool applySetting(ConversionSettings& s, const std::string& assignment, std::string& error) {

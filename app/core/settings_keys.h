@@ -71,6 +71,9 @@ void readSettingValue(ConversionSettings& s, const SettingKey& key, std::string_
 // the settings are unchanged.
 bool applySetting(ConversionSettings& s, const std::string& assignment, std::string& error);
 
+// The key an assignment names, as applySetting finds it; nullptr when none.
+const SettingKey* settingOfAssignment(const std::string& assignment);
+
 // "[Section]\nKey=Value\n..." for every saved key in writing order, sections
 // separated by an empty line, then the Session members (passwords masked).
 std::string describeSettings(const ConversionSettings& s);

@@ -67,11 +67,12 @@ CurrentDirectory::~CurrentDirectory() {
     std::filesystem::current_path(saved_, ec);
 }
 
-CommandResult runCli(const std::string& arguments) {
+CommandResult runCli(const std::string& arguments, const std::string& folder) {
     // A TEMP of its own, so that tests running side by side never share temporary models.
     ScratchDir temp;
-    const std::string command =
-        "TEMP=" + temp.path().string() + " " + std::string(GORVALE_CLI_PATH) + " " + arguments + " 2>&1";
+    const std::string command = (folder.empty() ? std::string() : "cd '" + folder + "' && ") + "TEMP=" +
+                                temp.path().string() + " " + std::string(GORVALE_CLI_PATH) + " " + arguments +
+                                " 2>&1";
     CommandResult r;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return r;

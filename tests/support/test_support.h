@@ -66,7 +66,8 @@ struct CommandResult {
     int exitCode = -1;
     std::string out;
 };
-CommandResult runCli(const std::string& arguments);
+// Runs gorvale-cli with stdout and stderr together, in folder when given.
+CommandResult runCli(const std::string& arguments, const std::string& folder = "");
 // A file of the repository's examples/ folder.
 std::string examplePath(const std::string& name);
 
