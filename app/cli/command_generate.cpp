@@ -10,6 +10,7 @@
 #include "app/core/project_file.h"
 #include "app/core/project_hooks.h"
 #include "import/grid_operations.h"
+#include "world/builder_bot.h"
 
 namespace gorvale::cli {
 namespace {
@@ -64,8 +65,9 @@ void printWhereOutputWent(const Workspace& ws) {
 int runGenerate(int argc, char** argv, int first) {
     ParsedArgs args;
     std::string error;
-    if (!parseArgs(argc, argv, first, kCommonValueOptions, kCommonFlagOptions, args, error))
-        return usageError(error);
+    std::vector<std::string> valueOptions = kCommonValueOptions;
+    valueOptions.push_back("robot-log");
+    if (!parseArgs(argc, argv, first, valueOptions, kCommonFlagOptions, args, error)) return usageError(error);
     if (args.positional.size() != 1) return usageError("generate needs exactly one PROJECT file");
     const std::string project = args.positional[0];
 
@@ -118,6 +120,18 @@ int runGenerate(int argc, char** argv, int first) {
 
     CliUserInterface::installInterruptHandler();
     ConversionJob job(ws);
+    // The robot log's lines show on stderr as they come; --robot-log keeps them.
+    job.bot().Log().OnLine = [&ui](const std::string& line) {
+        ui.endProgressLine();
+        std::fprintf(stderr, "%s\n", line.c_str());
+    };
+    const std::optional<std::string> robotLog = args.value("robot-log");
+    const auto saveRobotLog = [&]() {
+        std::string saveError;
+        if (!robotLog || job.bot().Log().SaveLog(*robotLog, saveError)) return true;
+        std::fprintf(stderr, "gorvale-cli: error: %s\n", saveError.c_str());
+        return false;
+    };
     ui.tilesTotal = SelectionTileCount(ws);
     const bool logWanted = ws.settings.LogEnable;
     // Only the run's own errors decide the result: a message while loading
@@ -129,7 +143,12 @@ int runGenerate(int argc, char** argv, int first) {
     if (outcome.started && logWanted && !ws.settings.LogEnable)
         std::fprintf(stderr, "gorvale-cli: warning: cannot write the log file %s; the run went on without a log\n",
                      ws.settings.LogFile.c_str());
-    if (!outcome.started || outcome.runResult != kRunCompleted) return 1;
+    const bool robotLogSaved = saveRobotLog();
+    if (!outcome.started && ws.settings.BuildWithRobot && !job.bot().Log().Lines().empty()) {
+        std::fprintf(stderr, "gorvale-cli: error: the builder bot could not start (robot log above); nothing was written\n");
+        return 1;
+    }
+    if (!outcome.started || outcome.runResult != kRunCompleted || !robotLogSaved) return 1;
     if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return 1;
     printWhereOutputWent(ws);
     std::printf("%d tiles written\n", outcome.layout.TilesDone);

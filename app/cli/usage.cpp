@@ -20,6 +20,10 @@ Commands:
       Generate: models, zip archives and the propdump as the project says. Ctrl-C stops at
       the next tile and still leaves a valid propdump. Prints the lines the log page shows.
       Missing output folders (of RWXFile, PropFile, LogFile) are created.
+      With BuildWithRobot=true the builder bot logs into BotUniverseURL:BotUniversePort as
+      BotCitNumber (BotPrivPassw) and builds every object in BotWorldName; its robot log
+      lines show on stderr as they come.
+      --robot-log FILE  save the robot log (CR LF) when the run ends
 
   project new FILE [--set KEY=VALUE ...]
       Writes a project file with the default settings and the overrides.
