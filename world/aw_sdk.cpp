@@ -37,7 +37,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kConnectTimeoutMs = 5000;
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-int requestTimeoutMs = 15000;
+constexpr int kDefaultRequestTimeoutMs = 15000;
+int requestTimeoutMs = kDefaultRequestTimeoutMs;
 
 // One answer or event read from the server, waiting for aw_wait.
 struct Incoming {
@@ -133,9 +134,10 @@ int connectTo(const char* host, int port) {
     return fd;
 }
 
+// Milliseconds left until the deadline, rounded up so a wait is never cut short.
 int msUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left < 0 ? 0 : static_cast<int>(left);
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
 }
 
 // Reads what has arrived, waiting up to timeoutMs for the first bytes.
@@ -342,6 +344,7 @@ int aw_init(int build) {
 void aw_term(void) {
     aw_destroy();
     lib = Library{};
+    requestTimeoutMs = kDefaultRequestTimeoutMs;
 }
 
 int aw_create(const char* domain, int port, void** instance) {

@@ -7,7 +7,7 @@ namespace gorvale {
 
 // How long a request may wait for its answer before it fails with
 // RC_TIMEOUT (login, enter, terrain; and queued object requests, whose
-// callback then gets RC_TIMEOUT). Default 15000 ms.
+// callback then gets RC_TIMEOUT). Default 15000 ms; aw_term restores it.
 void AwSetRequestTimeout(int milliseconds);
 
 }  // namespace gorvale
