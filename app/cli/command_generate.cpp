@@ -9,6 +9,7 @@
 #include "app/core/conversion_job.h"
 #include "app/core/run_plan.h"
 #include "import/grid_operations.h"
+#include "world/builder_bot.h"
 
 namespace gorvale::cli {
 namespace {
@@ -58,9 +59,11 @@ void warnAboutStaleModels(CliUserInterface& ui, const ConversionSettings& s,
 int runGenerate(int argc, char** argv, int first) {
     ParsedArgs args;
     std::string error;
+    std::vector<std::string> valueOptions = kCommonValueOptions;
+    valueOptions.push_back("robot-log");
     std::vector<std::string> flagOptions = kCommonFlagOptions;
     flagOptions.push_back("dry-run");
-    if (!parseArgs(argc, argv, first, kCommonValueOptions, flagOptions, args, error)) return usageError(error);
+    if (!parseArgs(argc, argv, first, valueOptions, flagOptions, args, error)) return usageError(error);
     if (args.positional.size() != 1) return usageError("generate needs exactly one PROJECT file");
     const std::string project = args.positional[0];
     const bool dryRun = args.flag("dry-run");
@@ -93,6 +96,18 @@ int runGenerate(int argc, char** argv, int first) {
 
     CliUserInterface::installStopHandler();
     ConversionJob job(ws);
+    // The robot log's lines show on stderr as they come; --robot-log keeps them.
+    job.bot().Log().OnLine = [&ui](const std::string& line) {
+        ui.endProgressLine();
+        std::fprintf(stderr, "%s\n", line.c_str());
+    };
+    const std::optional<std::string> robotLog = args.value("robot-log");
+    const auto saveRobotLog = [&]() {
+        std::string saveError;
+        if (!robotLog || job.bot().Log().SaveLog(*robotLog, saveError)) return true;
+        ui.error(saveError);
+        return false;
+    };
     const bool logWanted = ws.settings.LogEnable;
     // Only the run's own errors decide the result: a message while loading
     // (a reader that could not write its log) did not stop the grid.
@@ -104,7 +119,12 @@ int runGenerate(int argc, char** argv, int first) {
     // The run switches logging off, silently, when the log cannot be opened.
     if (outcome.started && logWanted && !ws.settings.LogEnable)
         ui.note("warning", "cannot write the log file " + ws.settings.LogFile + "; the run went on without a log");
-    if (!outcome.started || outcome.runResult != kRunCompleted) return kExitFailed;
+    const bool robotLogSaved = saveRobotLog();
+    if (!outcome.started && ws.settings.BuildWithRobot && !job.bot().Log().Lines().empty()) {
+        ui.error("the builder bot could not start (robot log above); nothing was written");
+        return kExitFailed;
+    }
+    if (!outcome.started || outcome.runResult != kRunCompleted || !robotLogSaved) return kExitFailed;
     if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return kExitFailed;
     if (!ui.quiet) {
         printWhereOutputWent(ws);

@@ -30,7 +30,11 @@ extern const char* const kGenerateUsage = R"(  generate PROJECT.gvl [--dry-run] 
       stop at the next tile and still leave a valid propdump. Prints the lines the log page
       shows. Missing output folders (of RWXFile, PropFile, LogFile) are created. Values of the
       project file that do not read are reported with file and line.
+      With BuildWithRobot=true the builder bot logs into BotUniverseURL:BotUniversePort as
+      BotCitNumber (BotPrivPassw) and builds every object in BotWorldName; its robot log
+      lines show on stderr as they come.
       --dry-run         print the plan only; write nothing
+      --robot-log FILE  save the robot log (CR LF) when the run ends
 )";
 
 extern const char* const kProjectUsage = R"(  project new FILE [--set KEY=VALUE ...]

@@ -6,6 +6,7 @@
 #include "import/open_elevation_file.h"
 #include "rwx/ground_object_writer.h"
 #include "rwx/texture_zones.h"
+#include "world/builder_bot.h"
 
 namespace gorvale {
 namespace {
@@ -41,6 +42,33 @@ private:
     GroundObjectWriter& writer_;
 };
 
+// The layout's view of the builder bot.
+class BotTileBuilder : public TileBuilder {
+public:
+    explicit BotTileBuilder(BuilderBot& bot) : bot_(bot) {}
+    int BuildObject(std::int32_t owner, std::int32_t x, std::int32_t timestamp, const std::string& action,
+                    const std::string& description, const std::string& model, int yaw, std::int32_t z,
+                    std::int32_t y) override {
+        return bot_.BuildObject(owner, x, timestamp, action, description, model, yaw, z, y);
+    }
+
+private:
+    BuilderBot& bot_;
+};
+
+// Logs the bot in with the project's bot settings; false after the robot
+// log (or, when the library cannot start, a message) says why.
+bool startBot(Workspace& ws, BuilderBot& bot) {
+    const ConversionSettings& s = ws.settings;
+    if (const int rc = bot.Initialize()) {
+        ws.ui->message(BuilderBot::InitializeFailureText(rc), "Critical Error!", MessageKind::Error, Buttons::Ok);
+        return false;
+    }
+    bot.UniverseHost = s.BotUniverseURL;
+    bot.UniversePort = s.BotUniversePort;
+    return bot.StartBot(s.BotCitNumber, s.BotPrivPassw, s.BotSpeedBar, s.BotWorldName) == 0;
+}
+
 }  // namespace
 
 struct ConversionJob::Parts {
@@ -49,6 +77,8 @@ struct ConversionJob::Parts {
     ZipDelivery delivery;
     GroundObjectWriter writer;
     RwxTileWriter tileWriter;
+    BuilderBot bot;
+    BotTileBuilder botBuilder{bot};
 };
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
@@ -69,6 +99,9 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
     services_.setLog = [&p](std::FILE* log) { p.writer.setLog(log); };
     services_.writer = &p.tileWriter;
     services_.heights = &p.heights;
+    services_.startBot = [&p](Workspace& w) { return startBot(w, p.bot); };
+    services_.stopBot = [&p](Workspace&) { p.bot.StopBot(); };
+    services_.builder = &p.botBuilder;
     services_.readUsgsDem = [](Workspace& w, std::FILE* in) {
         const ReaderTable& readers = installedReaders();
         return readers.usgsDem ? readers.usgsDem(w, in) : -1;
@@ -76,6 +109,8 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
 }
 
 ConversionJob::~ConversionJob() = default;
+
+BuilderBot& ConversionJob::bot() { return parts_->bot; }
 
 GenerateOutcome ConversionJob::Generate() {
     parts_->writer.readRunNumbers();

@@ -10,6 +10,8 @@
 
 namespace gorvale {
 
+class BuilderBot;
+
 class ConversionJob {
 public:
     explicit ConversionJob(Workspace& ws);
@@ -22,6 +24,8 @@ public:
 
     GenerateRun& run() { return run_; }
     GenerateServices& services() { return services_; }
+    // The builder bot that BuildWithRobot runs use (its robot log stays after a run).
+    BuilderBot& bot();
 
 private:
     struct Parts;

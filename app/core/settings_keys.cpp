@@ -281,7 +281,10 @@ bool beginsWith(std::string_view text, std::string_view prefix) {
 }
 
 // Masked in the listing: these are never written anywhere.
-bool isSecret(const SettingKey& k) { return !k.saved && (k.key == "FtpPassword" || k.key == "ZipPassword"); }
+// Passwords are never printed; the bot's privilege password is one even though projects store it.
+bool isSecret(const SettingKey& k) {
+    return k.key == "BotPrivPassw" || (!k.saved && (k.key == "FtpPassword" || k.key == "ZipPassword"));
+}
 
 // ---- strict parsing for the command line -------------------------------
 
