@@ -19,7 +19,9 @@ Commands:
       Loads the project as the program does at start-up, applies the overrides and runs
       Generate: models, zip archives and the propdump as the project says. Ctrl-C stops at
       the next tile and still leaves a valid propdump. Prints the lines the log page shows.
-      Missing output folders (of RWXFile, PropFile, LogFile) are created.
+      Missing output folders (of RWXFile, PropFile, LogFile) are created. With GenerateTrees
+      the tree zones add their objects after each tile's ground line (GenerateOnlyTrees: only
+      those); examples/n43_trees.gvl shows four zones.
 
   project new FILE [--set KEY=VALUE ...]
       Writes a project file with the default settings and the overrides.

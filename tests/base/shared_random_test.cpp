@@ -41,15 +41,5 @@ TEST(LcgRandom, SeededOnceFromClockAndProcess) {
     EXPECT_TRUE(r.SeededForEncryption());
 }
 
-TEST(LcgRandom, OneSharedGeneratorForTheProgram) {
-    LcgRandom& a = SharedRandom();
-    LcgRandom& b = SharedRandom();
-    EXPECT_EQ(&a, &b);
-    const std::uint32_t before = a.State();
-    a.Next();
-    EXPECT_NE(b.State(), before);
-    a.SetState(before);
-}
-
 }  // namespace
 }  // namespace gorvale

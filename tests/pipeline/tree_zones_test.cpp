@@ -5,6 +5,8 @@
 #include <sstream>
 #include <vector>
 
+#include "import/grid_operations.h"
+#include "pipeline/generate_run.h"
 #include "pipeline/grid_shaping.h"
 #include "pipeline/propdump_writer.h"
 #include "tests/support/test_support.h"
@@ -211,21 +213,18 @@ TEST_F(TreeRunFixture, TreesOnlyKeepsTheTreeLinesAndDropsTheGround) {
     EXPECT_EQ(std::vector<std::string>(only.begin() + 1, only.end()), all);
 }
 
-TEST_F(TreeRunFixture, WithoutGenerateTreesNothingIsDrawnOrPlaced) {
-    setUpFourZones(settings);
-    settings.GenerateTrees = false;
-    const auto lines = run();
-    EXPECT_EQ(lines.size(), 5u);  // header and four ground lines
-    EXPECT_EQ(random.State(), 1u);
-}
-
-TEST_F(TreeRunFixture, SamplingDrawsSixtyFourNumbersPerTileWhateverTheSwitches) {
-    // Every zone off: no lines, but the draws are made.
-    run();
-    EXPECT_EQ(propLines().size(), 5u);
+TEST_F(TreeRunFixture, SamplingDrawsSixtyFourNumbersPerTileOnlyWithGenerateTrees) {
+    // Every zone off: no tree lines, but the draws are made.
+    EXPECT_EQ(run().size(), 5u);
     LcgRandom replay;
     for (int i = 0; i < 4 * 64; ++i) replay.Next();
     EXPECT_EQ(random.State(), replay.State());
+    // GenerateTrees off: nothing drawn, nothing placed, whatever the zones say.
+    setUpFourZones(settings);
+    settings.GenerateTrees = false;
+    random = LcgRandom();
+    EXPECT_EQ(run().size(), 5u);
+    EXPECT_EQ(random.State(), 1u);
 }
 
 TEST_F(TreeRunFixture, BotBuildsEachTreeWithItsOffsetThenHandlesEvents) {
@@ -355,6 +354,52 @@ TEST(TreeRunValues, PercentBoundsUseTheUnraisedSelectionRange) {
     EXPECT_EQ(flat.Zones[0].High, 300);
 }
 
+TEST(TreeRunValues, GenerateReadsTheZonesBeforeTheRangeIsRaised) {
+    test::ScratchDir dir;
+    test::RecordingUserInterface ui;
+    Workspace ws(ui);
+    ConversionSettings& s = ws.settings;
+    s.Scaling = 1;
+    s.DEMFile = (dir / "flat.dem").string();
+    test::writeFileBytes(s.DEMFile, "elevations");
+    s.RWXFile = (dir / "z").string();
+    s.PropFile = (dir / "prop.txt").string();
+    s.GenerateTrees = true;
+    s.TreeRangeInPercent = true;
+    s.TreeZones[0] = {"0", "100", "ztree", "1", "1", "0", true, false, false, false};
+    ASSERT_TRUE(ws.grid.allocate(5, 5));
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 5; ++c) ws.grid.cell(r, c) = 300;
+    ws.grid.LastRow = ws.grid.LastCol = 4;
+    FinishGridLoad(ws, 300, 300);
+
+    LcgRandom random;
+    TreeZones trees(random);
+    TileHeights heights{};
+    NoModels writer;
+    GenerateServices services;
+    services.writer = &writer;
+    services.heights = &heights;
+    services.trees = &trees;
+    services.readTreeZones = [&trees](Workspace& w) { trees.ReadZones(w); };
+    services.clock = [] { return kClock; };
+    GenerateRun run(ws);
+    const GenerateOutcome outcome = run.Generate(services);
+    ASSERT_TRUE(outcome.started);
+    EXPECT_EQ(ws.grid.SelectionRange, 1) << "raised after the zones were read";
+    EXPECT_EQ(trees.values().Zones[0].Low, 300);
+    EXPECT_EQ(trees.values().Zones[0].High, 300) << "100 % of the unraised range 0";
+    // Every tile of the flat ground has its tree.
+    const std::string prop = test::readFileBytes(s.PropFile);
+    const auto count = [&prop](const std::string& what) {
+        int n = 0;
+        for (std::size_t at = prop.find(what); at != std::string::npos; at = prop.find(what, at + 1)) ++n;
+        return n;
+    };
+    EXPECT_GE(count(" 12 0 0 z0"), 1) << prop;
+    EXPECT_EQ(count(" 5 0 0 ztree"), count(" 12 0 0 z0")) << prop;
+}
+
 // --- sampling ---
 
 TEST(TreeInterpolation, PlaneOfTheTriangleThatHoldsThePoint) {
@@ -430,34 +475,29 @@ TEST_F(TreeRunFixture, LowestZeroHighestZeroTakesOnlyGroundAtZeroOrOne) {
 
 // --- placement ---
 
-TEST_F(TreeRunFixture, ModelNumberFromTheCandidateElevation) {
+TEST_F(TreeRunFixture, ModelNamesOnFlatGroundAt250) {
     fill([](int, int) -> std::int32_t { return 250; });
-    zone(0) = {"100", "400", "ztree", "1", "3", "0", true, false, false, false};
-    const auto lines = treeLines();
-    ASSERT_EQ(lines.size(), 4u);
-    // k = (250 - 100) * 3 / (400 - 100) + 1 = 2.
-    for (const std::string& l : lines) EXPECT_NE(l.find(" 10 0 0 ztree2.rwx"), std::string::npos) << l;
-}
-
-TEST_F(TreeRunFixture, NamesWithAPercentSign) {
-    fill([](int, int) -> std::int32_t { return 250; });
-    zone(0) = {"100", "400", "rock%d.x", "1", "2", "0", true, false, false, false};  // k = 150 * 2 / 300 + 1 = 2
-    zone(1) = {"100", "400", "100%sure", "1", "1", "0", true, false, false, false};  // Count 1: as it stands
-    zone(2) = {"100", "400", "ztree", "1", "1", "0", true, false, false, false};     // plain, no extension
-    const auto lines = treeLines();
-    ASSERT_EQ(lines.size(), 12u);
-    EXPECT_NE(lines[0].find(" 7 0 0 rock2.x"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find(" 8 0 0 100%sure"), std::string::npos) << lines[1];
-    EXPECT_NE(lines[2].find(" 5 0 0 ztree"), std::string::npos) << lines[2];
-}
-
-TEST_F(TreeRunFixture, EqualBoundsGiveTheFirstVariant) {
-    fill([](int, int) -> std::int32_t { return 300; });
-    settings.TreeRangeInPercent = true;
-    zone(0) = {"50", "50", "ztree", "4", "3", "0", true, false, false, false};
-    const auto lines = treeLines();  // flat selection: range 0, both bounds 300
-    ASSERT_EQ(lines.size(), 4u);
-    for (const std::string& l : lines) EXPECT_NE(l.find("ztree4.rwx"), std::string::npos) << l;
+    const struct {
+        TreeZoneRow row;
+        bool percent;
+        std::string model;  // with its length field
+    } cases[] = {
+        // k = (250 - 100) * 3 / (400 - 100) + 1 = 2
+        {{"100", "400", "ztree", "1", "3", "0", true, false, false, false}, false, " 10 0 0 ztree2.rwx"},
+        {{"100", "400", "rock%d.x", "1", "2", "0", true, false, false, false}, false, " 7 0 0 rock2.x"},
+        {{"100", "400", "100%sure", "1", "1", "0", true, false, false, false}, false, " 8 0 0 100%sure"},
+        {{"100", "400", "ztree", "1", "1", "0", true, false, false, false}, false, " 5 0 0 ztree"},
+        // Flat selection: both bounds 250, so every candidate is the first variant.
+        {{"50", "50", "ztree", "4", "3", "0", true, false, false, false}, true, " 10 0 0 ztree4.rwx"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.model);
+        zone(0) = c.row;
+        settings.TreeRangeInPercent = c.percent;
+        const auto lines = treeLines();
+        ASSERT_EQ(lines.size(), 4u);
+        for (const std::string& l : lines) EXPECT_EQ(l.substr(l.size() - c.model.size()), c.model);
+    }
 }
 
 TEST_F(TreeRunFixture, ThinningDrawsOneNumberPerCandidate) {
@@ -550,16 +590,12 @@ TEST(TreeZoneNames, RunIsRefusedOnlyForZonesThatWillNumberObjects) {
 
 // --- window rules ---
 
-TEST(TreePage, EnabledOnlyWithTreesAndAPropfile) {
-    ConversionSettings s;
-    EXPECT_FALSE(TreePageEnabled(s));
-    s.GenerateTrees = true;
-    EXPECT_TRUE(TreePageEnabled(s));
-    s.NoPropfile = true;
-    EXPECT_FALSE(TreePageEnabled(s));
-}
-
 TEST(TreePage, NegativeCountsSuffixesAndThinningBecomeZero) {
+    ConversionSettings page;
+    page.GenerateTrees = true;
+    page.NoPropfile = true;
+    EXPECT_FALSE(TreePageEnabled(page)) << "no object list, no trees";
+
     EXPECT_EQ(TreeHeightEditChange("-3"), "0");
     EXPECT_EQ(TreeHeightEditChange("7"), "7");
     EXPECT_EQ(TreeHeightEditChange("-"), "-") << "still being typed";
