@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "base/c_file.h"
+#include "base/shared_random.h"
 #include "base/text_convert.h"
 
 namespace gorvale {
@@ -163,6 +164,8 @@ bool ZipPackager::makeArchive(const ZipPaths& paths) {
         ui.fileError(paths.temporaryArchive + " (" + zipErrorText(za.get()) + ")");
         return false;
     }
+    // The first encrypted archive of a program run seeds the shared generator.
+    if (!ws_.settings.ZipPassword.empty()) SeedSharedRandomAtEncryptedArchive();
     if (zip_close(za.get()) < 0) {
         ui.fileError(paths.temporaryArchive + " (" + zipErrorText(za.get()) + ")");
         return false;  // the discarder frees the archive; nothing was written

@@ -201,6 +201,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     ws_.ui->gridChanged();
     const WorkingRectangle rect = workingRectangle(ws_);
     ScanSelection(g, rect);
+    if (services.readTreeZones) services.readTreeZones(ws_);
     if (services.prepareZoneBounds) services.prepareZoneBounds(ws_);
     RaiseSelectionRange(g);
     ShowLabel(ws_, Label::BoxElev, format("%d", g.SelectionRange));

@@ -41,6 +41,9 @@ struct GenerateServices {
     std::function<void(Workspace&)> stopBot;
     TileBuilder* builder = nullptr;
     TreeZoneHooks* trees = nullptr;
+    // Reads the tree zone table for this run, after the selection scan and
+    // before its range is raised to 1 (percent bounds use the unraised range).
+    std::function<void(Workspace&)> readTreeZones;
     // Native terrain instead of objects (AW_Terrain).
     std::function<void(Workspace&, RunState&)> generateTerrain;
     // Reads the opened elevation file as a USGS DEM when no grid is loaded.

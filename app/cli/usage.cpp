@@ -32,7 +32,9 @@ extern const char* const kGenerateUsage = R"(  generate PROJECT.gvl [--dry-run] 
       project file that do not read are reported with file and line.
       With BuildWithRobot=true the builder bot logs into BotUniverseURL:BotUniversePort as
       BotCitNumber (BotPrivPassw) and builds every object in BotWorldName; its robot log
-      lines show on stderr as they come.
+      lines show on stderr as they come. With GenerateTrees the tree zones add their objects
+      after each tile's ground line (GenerateOnlyTrees: only those); examples/n43_trees.gvl
+      shows four zones.
       --dry-run         print the plan only; write nothing
       --robot-log FILE  save the robot log (CR LF) when the run ends
 )";

@@ -4,6 +4,7 @@
 
 #include "delivery/zip_packaging.h"
 #include "import/open_elevation_file.h"
+#include "pipeline/tree_zones.h"
 #include "rwx/ground_object_writer.h"
 #include "rwx/texture_zones.h"
 #include "world/builder_bot.h"
@@ -79,14 +80,20 @@ struct ConversionJob::Parts {
     RwxTileWriter tileWriter;
     BuilderBot bot;
     BotTileBuilder botBuilder{bot};
+    TreeZones trees;  // draws from the program's one generator
 };
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
     Parts& p = *parts_;
-    services_.validate = [](Workspace& w) {
+    services_.validate = [&p](Workspace& w) {
         std::string error;
         if (w.settings.ZipIt && !validateZipPassword(w.settings, error)) {
             w.ui->message(error, "Zip It", MessageKind::Error, Buttons::Ok);
+            return false;
+        }
+        error = p.trees.CheckNames(w.settings);
+        if (!error.empty()) {
+            w.ui->message(error, "Tree Zones", MessageKind::Error, Buttons::Ok);
             return false;
         }
         return true;
@@ -102,6 +109,8 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
     services_.startBot = [&p](Workspace& w) { return startBot(w, p.bot); };
     services_.stopBot = [&p](Workspace&) { p.bot.StopBot(); };
     services_.builder = &p.botBuilder;
+    services_.trees = &p.trees;
+    services_.readTreeZones = [&p](Workspace& w) { p.trees.ReadZones(w); };
     services_.readUsgsDem = [](Workspace& w, std::FILE* in) {
         const ReaderTable& readers = installedReaders();
         return readers.usgsDem ? readers.usgsDem(w, in) : -1;

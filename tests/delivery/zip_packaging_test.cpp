@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "base/shared_random.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale {
@@ -198,6 +199,12 @@ TEST_F(ZipFixture, ModelEndsUpAsItsOwnArchiveBesideTheTarget) {
     EXPECT_EQ(c.compression, ZIP_CM_DEFLATE);
     EXPECT_TRUE(c.readable);
     EXPECT_EQ(c.data, model);
+}
+
+TEST_F(ZipFixture, EncryptedArchiveSeedsTheSharedGenerator) {
+    ws.settings.ZipPassword = "s3cret";
+    ASSERT_EQ(pack(), 0);
+    EXPECT_TRUE(SharedRandom().SeededForEncryption());
 }
 
 TEST_F(ZipFixture, PasswordGivesATraditionallyEncryptedEntry) {
