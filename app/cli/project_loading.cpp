@@ -45,7 +45,7 @@ int loadProjectForCli(Workspace& ws, CliUserInterface& ui, const ParsedArgs& arg
     // before any override (whose paths are the current folder's) goes in.
     bool resolved = false;
     auto resolveThenOverride = [&](Workspace& w) {
-        if (!resolved) resolveProjectPaths(w.settings, project);
+        if (!resolved && options.resolvePaths) resolveProjectPaths(w.settings, project);
         resolved = true;
         std::string ignored;
         applyOverrides(args, w.settings, ignored);  // checked in makeSession

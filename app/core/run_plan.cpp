@@ -1,6 +1,7 @@
 #include "app/core/run_plan.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "base/text_convert.h"
 #include "import/grid_operations.h"
@@ -77,7 +78,7 @@ std::string describeRunPlan(const RunPlan& p, const ConversionSettings& s) {
     return text;
 }
 
-std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, fs::file_time_type since) {
+std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, const std::set<std::string>& writtenStems) {
     std::vector<std::string> stale;
     const fs::path prefix(s.RWXFile);
     const std::string stem = prefix.filename().string();
@@ -88,9 +89,8 @@ std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, fs::fil
         const std::string ext = name.size() > 4 ? toLowerAscii(name.substr(name.size() - 4)) : std::string();
         if ((ext != ".rwx" && ext != ".zip") || name.compare(0, stem.size(), stem) != 0) continue;
         if (!isTileName(std::string_view(name).substr(stem.size(), name.size() - stem.size() - 4))) continue;
-        std::error_code timeError;
-        const fs::file_time_type written = fs::last_write_time(it->path(), timeError);
-        if (!timeError && written < since) stale.push_back(it->path().string());
+        const fs::path stemPath = (prefix.parent_path() / name).replace_extension();
+        if (!writtenStems.count(stemPath.string())) stale.push_back(it->path().string());
     }
     return stale;
 }
