@@ -71,8 +71,10 @@ std::string describeRunPlan(const RunPlan& p, const ConversionSettings& s) {
     text += format("Objects:    %d of %d m, %d cells and %d vertices each\n", p.objects, p.objectSizeMetres,
                    p.cellsPerObject, p.verticesPerObject);
     const char* kind = s.ZipIt ? "zip archives" : "RWX models";
-    text += format("Files:      %d %s in %s*, %d more (propdump, log)\n", p.modelFiles, kind, s.RWXFile.c_str(),
-                   p.otherFiles);
+    std::string others;
+    if (!s.NoPropfile && !s.AW_Terrain) others += ", the propdump " + s.PropFile;
+    if (s.LogEnable) others += ", the log " + s.LogFile;
+    text += format("Files:      %d %s in %s*%s\n", p.modelFiles, kind, s.RWXFile.c_str(), others.c_str());
     const double mb = static_cast<double>(p.estimatedBytes) / 1e6;
     text += mb >= 1.0 ? format("Estimated:  about %.0f MB\n", mb) : format("Estimated:  about %.0f KB\n", mb * 1e3);
     return text;
