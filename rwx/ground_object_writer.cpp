@@ -478,7 +478,10 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     }
     logLine(kLogOk);
     if (s.RelaxToOtherApps) std::this_thread::sleep_for(kRelaxPause);
-    if (!single) delivery_->PackAndUpload(path);
+    // An archive that cannot be made or copied ends the run like a model
+    // that cannot be written (the packager has said why), before the tile's
+    // object names a model that is not there.
+    if (!single && delivery_->PackAndUpload(path) != 0) return -1;
     return 0;
 }
 

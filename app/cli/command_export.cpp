@@ -40,7 +40,7 @@ int runExport(int argc, char** argv, int first) {
     if (const int rc = openInput(args, args.positional[0], session); rc != 0) return rc;
     Workspace& ws = *session.ws;
     if (ExportTerrain(ws, format, args.positional[1], scale, args.flag("square-avg")) != 0) return 1;
-    std::printf("Wrote %s\n", args.positional[1].c_str());
+    if (!session.ui.quiet) std::printf("Wrote %s\n", args.positional[1].c_str());
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // apply overrides and run Generate.
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
@@ -14,9 +15,16 @@
 namespace gorvale::cli {
 namespace {
 
-// The command line's user interface for a run: prints the log page.
+// The command line's user interface for a run: prints the log page and
+// notes the models written.
 class RunUserInterface : public CliUserInterface {
 public:
+    std::set<std::string> writtenStems;  // model paths without extension
+    void runProgress(const RunProgress& p) override {
+        if (!p.currentPath.empty())
+            writtenStems.insert(std::filesystem::path(p.currentPath).replace_extension().string());
+        CliUserInterface::runProgress(p);
+    }
     void appendLogPage(const std::string& line) override {
         if (quiet) return;
         endProgressLine();
@@ -44,10 +52,9 @@ void printWhereOutputWent(const Workspace& ws) {
     if (s.LogEnable) std::printf("Log:      %s\n", s.LogFile.c_str());
 }
 
-void warnAboutStaleModels(CliUserInterface& ui, const ConversionSettings& s,
-                          std::filesystem::file_time_type started) {
+void warnAboutStaleModels(RunUserInterface& ui, const ConversionSettings& s) {
     if (s.NoRWX || s.AW_Terrain || s.SingleObjectGround) return;
-    const std::vector<std::string> stale = modelsNotRewritten(s, started);
+    const std::vector<std::string> stale = modelsNotRewritten(s, ui.writtenStems);
     if (stale.empty()) return;
     ui.note("warning", std::to_string(stale.size()) + " model file(s) such as " + stale.front() +
                            " are left from an earlier run: this run did not rewrite them and its propdump does "
@@ -112,7 +119,6 @@ int runGenerate(int argc, char** argv, int first) {
     // Only the run's own errors decide the result: a message while loading
     // (a reader that could not write its log) did not stop the grid.
     const int errorsBeforeRun = ui.errorCount();
-    const auto started = std::filesystem::file_time_type::clock::now();
     ui.beginRun();
     const GenerateOutcome outcome = job.Generate();
     ui.endProgressLine();
@@ -136,7 +142,7 @@ int runGenerate(int argc, char** argv, int first) {
                             " tiles; the propdump holds the tiles done");
         return kExitSignalBase + (sig != 0 ? sig : 2);
     }
-    warnAboutStaleModels(ui, ws.settings, started);
+    warnAboutStaleModels(ui, ws.settings);
     return kExitDone;
 }
 

@@ -24,6 +24,7 @@ int projectShow(CliSession& session, const ParsedArgs& args, const std::string& 
     ProjectLoadOptions options;
     options.openElevationFile = false;
     options.makeOutputFolders = false;
+    options.resolvePaths = false;  // the file's own text
     if (const int rc = loadProjectForCli(*session.ws, session.ui, args, path, options); rc != kExitDone) return rc;
     std::fputs(describeSettings(session.ws->settings).c_str(), stdout);
     return kExitDone;

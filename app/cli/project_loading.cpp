@@ -45,7 +45,7 @@ int loadProjectForCli(Workspace& ws, CliUserInterface& ui, const ParsedArgs& arg
     // before any override (whose paths are the current folder's) goes in.
     bool resolved = false;
     auto resolveThenOverride = [&](Workspace& w) {
-        if (!resolved) resolveProjectPaths(w.settings, project);
+        if (!resolved && options.resolvePaths) resolveProjectPaths(w.settings, project);
         resolved = true;
         std::string ignored;
         applyOverrides(args, w.settings, ignored);  // checked in makeSession
@@ -80,7 +80,8 @@ int loadProjectForCli(Workspace& ws, CliUserInterface& ui, const ParsedArgs& arg
     for (std::size_t i = 0; i < check.issues.size() && i < kMaxWarnings; ++i)
         ui.note("warning", projectIssueText(project, check.issues[i], ws.settings));
     if (check.issues.size() > kMaxWarnings)
-        ui.note("warning", project + ": " + std::to_string(check.issues.size() - kMaxWarnings) + " more lines like these");
+        ui.note("warning",
+                project + ": " + std::to_string(check.issues.size() - kMaxWarnings) + " more lines like these");
     return kExitDone;
 }
 

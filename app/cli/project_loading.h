@@ -13,6 +13,7 @@ namespace gorvale::cli {
 
 struct ProjectLoadOptions {
     bool openElevationFile = true;  // run the loader's open step
+    bool resolvePaths = true;       // relative paths of the project taken from its folder
     bool makeOutputFolders = true;  // create the folders of RWXFile, PropFile and LogFile
     bool writeReaderLog = true;     // let a reader write the log while the file opens
     OpenElevationOutcome* outcome = nullptr;  // how the elevation file was read

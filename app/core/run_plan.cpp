@@ -1,6 +1,7 @@
 #include "app/core/run_plan.h"
 
 #include <cctype>
+#include <filesystem>
 
 #include "base/text_convert.h"
 #include "import/grid_operations.h"
@@ -70,14 +71,16 @@ std::string describeRunPlan(const RunPlan& p, const ConversionSettings& s) {
     text += format("Objects:    %d of %d m, %d cells and %d vertices each\n", p.objects, p.objectSizeMetres,
                    p.cellsPerObject, p.verticesPerObject);
     const char* kind = s.ZipIt ? "zip archives" : "RWX models";
-    text += format("Files:      %d %s in %s*, %d more (propdump, log)\n", p.modelFiles, kind, s.RWXFile.c_str(),
-                   p.otherFiles);
+    std::string others;
+    if (!s.NoPropfile && !s.AW_Terrain) others += ", the propdump " + s.PropFile;
+    if (s.LogEnable) others += ", the log " + s.LogFile;
+    text += format("Files:      %d %s in %s*%s\n", p.modelFiles, kind, s.RWXFile.c_str(), others.c_str());
     const double mb = static_cast<double>(p.estimatedBytes) / 1e6;
     text += mb >= 1.0 ? format("Estimated:  about %.0f MB\n", mb) : format("Estimated:  about %.0f KB\n", mb * 1e3);
     return text;
 }
 
-std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, fs::file_time_type since) {
+std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, const std::set<std::string>& writtenStems) {
     std::vector<std::string> stale;
     const fs::path prefix(s.RWXFile);
     const std::string stem = prefix.filename().string();
@@ -88,9 +91,8 @@ std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, fs::fil
         const std::string ext = name.size() > 4 ? toLowerAscii(name.substr(name.size() - 4)) : std::string();
         if ((ext != ".rwx" && ext != ".zip") || name.compare(0, stem.size(), stem) != 0) continue;
         if (!isTileName(std::string_view(name).substr(stem.size(), name.size() - stem.size() - 4))) continue;
-        std::error_code timeError;
-        const fs::file_time_type written = fs::last_write_time(it->path(), timeError);
-        if (!timeError && written < since) stale.push_back(it->path().string());
+        const fs::path stemPath = (prefix.parent_path() / name).replace_extension();
+        if (!writtenStems.count(stemPath.string())) stale.push_back(it->path().string());
     }
     return stale;
 }

@@ -3,7 +3,7 @@
 // it left alone afterwards: for front ends that tell a batch user before
 // they write hundreds of thousands of files.
 
-#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,8 +29,9 @@ RunPlan planRun(const Workspace& ws);
 std::string describeRunPlan(const RunPlan& plan, const ConversionSettings& s);
 
 // Model files in RWXFile's folder that carry its prefix and a tile name
-// ("<prefix>NNx_NNy.rwx" or ".zip") and were last written before since:
-// left over from an earlier run, and placed by no object of this one.
-std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, std::filesystem::file_time_type since);
+// ("<prefix>NNx_NNy.rwx" or ".zip") but are not among the models a run
+// wrote (given as paths without extension): left over from an earlier run,
+// and placed by no object of this one.
+std::vector<std::string> modelsNotRewritten(const ConversionSettings& s, const std::set<std::string>& writtenStems);
 
 }  // namespace gorvale

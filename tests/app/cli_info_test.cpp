@@ -89,7 +89,7 @@ TEST(CliInfo, SetOverridesApplyBeforeOpening) {
     CommandResult r = runCli("info " + examplePath("n43.dem") + " --json --set Scaling=3");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     // With 4 cells per object the rectangle snaps to a multiple of 4 below 121.
-    EXPECT_NE(r.out.find("\"ToNorth\":120"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"toNorth\":120"), std::string::npos) << r.out;
 }
 
 }  // namespace

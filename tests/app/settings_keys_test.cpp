@@ -148,7 +148,7 @@ TEST(ApplySetting, RefusesWhatItCannotTakeAndChangesNothing) {
         {"ZipIt", {"ZipIt", "no value"}},
         {"=1", {"missing"}},
         {".ZipIt=true", {"missing"}},
-        {"ZipIt=yes", {"ZipIt", "true or false", "yes"}},
+        {"ZipIt=maybe", {"ZipIt", "true or false", "maybe"}},
         {"ObjectSize=12", {"ObjectSize", "0 to 11"}},
         {"Scaling=3x", {"Scaling", "3x"}},
         {"BotSpeedBar=99999999999999999999", {"BotSpeedBar"}},
@@ -166,6 +166,18 @@ TEST(ApplySetting, RefusesWhatItCannotTakeAndChangesNothing) {
             EXPECT_NE(error.find(word), std::string::npos) << c.assignment << ": " << error;
     }
     EXPECT_EQ(allValues(s), before);
+}
+
+TEST(ApplySetting, FlagsTakeTheSpellingsOfOtherBatchTools) {
+    ConversionSettings s = defaultSettings("/job");
+    std::string error;
+    for (const auto& [value, on] : {std::pair{"true", true}, std::pair{"YES", true}, std::pair{"on", true},
+                                    std::pair{"1", true}, std::pair{"false", false}, std::pair{"no", false},
+                                    std::pair{"Off", false}, std::pair{"0", false}}) {
+        s.ZipIt = !on;
+        EXPECT_TRUE(applySetting(s, std::string("ZipIt=") + value, error)) << value << ": " << error;
+        EXPECT_EQ(s.ZipIt, on) << value;
+    }
 }
 
 TEST(DescribeSettings, ListsSectionsLikeTheProjectFileAndFeedsBackIntoApplySetting) {

@@ -22,9 +22,10 @@ class RecordingDelivery : public ModelDelivery {
 public:
     int PackAndUpload(const std::string& path) override {
         paths.push_back(path);
-        return 1;  // a failure must not change the writer's result
+        return result;
     }
     std::vector<std::string> paths;
+    int result = 0;
 };
 
 // Sets an environment variable for the lifetime of the object.
@@ -482,10 +483,14 @@ TEST_F(WriterFixture, ZipItWritesIntoTheTemporaryDirectoryAndHandsOverThePath) {
     ScopedEnv temp("TEMP", (dir / "temp").string());
     setVertices(1, {110, 120, 100, 110});
     write(1);
-    EXPECT_EQ(result, 0);  // the delivery's failure does not count
+    EXPECT_EQ(result, 0);
     EXPECT_FALSE(fs::exists(path()));
     EXPECT_TRUE(fs::exists(dir / "temp" / "z00n_00w.rwx"));
     EXPECT_EQ(delivery.paths, (std::vector<std::string>{path()}));
+    // An archive that could not be made ends the run like a model that could not be written.
+    delivery.result = -1;
+    write(1);
+    EXPECT_EQ(result, -1);
 }
 
 TEST_F(WriterFixture, LogsTheWritingAndItsEnd) {
