@@ -52,7 +52,7 @@ std::optional<AsciiGridHeader> scanHeader(BufferedTextScanner& s) {
     }
 }
 
-MinMaxTracker readValues(Workspace& ws, BufferedTextScanner& s) {
+MinMaxTracker readValues(GridContext& ws, BufferedTextScanner& s) {
     ElevationGrid& g = ws.grid;
     const float prescale = static_cast<float>(verticalPreScaleFactor(ws.settings));
     const bool invert = ws.settings.InvertElevation;
@@ -80,7 +80,7 @@ MinMaxTracker readValues(Workspace& ws, BufferedTextScanner& s) {
 
 }  // namespace
 
-int ReadAsciiGrid(Workspace& ws, std::FILE* in) {
+int ReadAsciiGrid(GridContext& ws, std::FILE* in) {
     BufferedTextScanner scanner(in);
     const std::optional<AsciiGridHeader> header = scanHeader(scanner);
     if (!header) return -1;

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -22,6 +22,6 @@ inline constexpr const char* kAsciiGridAllocationFailed = "Memory allocation fai
 // Returns 0 when read; -1 without a message when ncols or nrows is missing
 // (the old grid stays), -1 after the "Memory allocation failed!" box when
 // the size is impossible or memory runs out.
-int ReadAsciiGrid(Workspace& ws, std::FILE* in);
+int ReadAsciiGrid(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

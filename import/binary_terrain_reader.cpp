@@ -77,7 +77,7 @@ inline bool convertSample(SampleKind kind, const unsigned char* p, std::int32_t&
 
 // Reads the header; shows the reader's message and returns false when the
 // file is not one this reader can take.
-bool readHeader(Workspace& ws, std::FILE* in, BinaryTerrainHeader& h) {
+bool readHeader(GridContext& ws, std::FILE* in, BinaryTerrainHeader& h) {
     unsigned char raw[kHeaderBytes] = {};
     if (!seekTo(in, 0)) {
         ws.ui->fileError(ws.settings.DEMFile);
@@ -255,7 +255,7 @@ void shiftToMinimum(ElevationGrid& g, int rows, int cols, std::int32_t minimum) 
 
 }  // namespace
 
-int ReadBinaryTerrain(Workspace& ws, std::FILE* in) {
+int ReadBinaryTerrain(GridContext& ws, std::FILE* in) {
     const std::int64_t fileSize = streamSize(in);
     BinaryTerrainHeader header;
     if (!readHeader(ws, in, header)) {

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -15,6 +15,6 @@ namespace gorvale {
 // SkipElevation), so the last row and column stay 0; the lowest point is
 // shifted to 0. Returns 0 when read, -1 when the file is refused (a message
 // has been shown and the previous grid is kept).
-int ReadBinaryTerrain(Workspace& ws, std::FILE* in);
+int ReadBinaryTerrain(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

@@ -306,7 +306,7 @@ Loaded loadPicture(const std::string& path, bool skip) {
 
 }  // namespace
 
-int ReadBitmap(Workspace& ws, const std::string& path) {
+int ReadBitmap(GridContext& ws, const std::string& path) {
     const bool skip = ws.settings.SkipElevation;
     Loaded loaded = loadPicture(path, skip);
     if (!loaded.picture) {

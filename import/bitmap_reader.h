@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -22,6 +22,6 @@ inline constexpr const char* kBitmapFormatInvalid = "Bitmap format is invalid!";
 // the column LastCol stay 0. Returns 0 when read and 1 when the file cannot
 // be opened (the "Error" dialog names it) or is not a bitmap this reader
 // takes, is cut short or too large ("Bitmap format is invalid!").
-int ReadBitmap(Workspace& ws, const std::string& path);
+int ReadBitmap(GridContext& ws, const std::string& path);
 
 }  // namespace gorvale

@@ -48,11 +48,11 @@ struct Extremes {
     }
 };
 
-std::string shownFileName(const Workspace& ws) {
+std::string shownFileName(const GridContext& ws) {
     return ws.settings.DEMFile.empty() ? std::string("DTED file") : ws.settings.DEMFile;
 }
 
-bool checkHeaders(Workspace& ws, std::FILE* in) {
+bool checkHeaders(GridContext& ws, std::FILE* in) {
     std::vector<char> block;
     for (const HeaderBlock& h : kHeaderBlocks) {
         block.assign(static_cast<std::size_t>(h.size), 0);
@@ -75,7 +75,7 @@ std::optional<std::int64_t> streamSize(std::FILE* in) {
 // The "Merge multiple grids" part of the dialog. Returns false when a merge
 // was asked for but ended early: the opened file has been given up for it, so
 // there is nothing left to read.
-bool offerMerge(Workspace& ws, int postsPerProfile, const std::filesystem::path& tileDirectory,
+bool offerMerge(GridContext& ws, int postsPerProfile, const std::filesystem::path& tileDirectory,
                 PostSource& source, bool& merged) {
     merged = false;
     const std::optional<DtedMergeRequest> request = parseDtedMergeAnswer(ws.ui->ask(
@@ -95,7 +95,7 @@ bool offerMerge(Workspace& ws, int postsPerProfile, const std::filesystem::path&
 // The "DTED grid size" number field: starts at the posts per profile and is
 // read with "%d" (text that does not parse keeps the previous value). Returns
 // false when nobody answered.
-bool askGridWidth(Workspace& ws, int postsPerProfile, PostSource& source) {
+bool askGridWidth(GridContext& ws, int postsPerProfile, PostSource& source) {
     source.AskedGridWidth = postsPerProfile;
     const std::string prompt =
         format("%s\nTotal Points: %lld", kDtedGridSizePrompt, static_cast<long long>(source.TotalPosts));
@@ -111,7 +111,7 @@ bool askGridWidth(Workspace& ws, int postsPerProfile, PostSource& source) {
 // LastRow = the width, LastCol = the posts / the width; the grid holds one
 // more of each. Sizes that are not positive or too large are refused before
 // the old grid is given up.
-bool allocateGrid(Workspace& ws, std::int64_t width, std::int64_t totalPosts) {
+bool allocateGrid(GridContext& ws, std::int64_t width, std::int64_t totalPosts) {
     const std::int64_t lastRow = width;
     const std::int64_t lastCol = totalPosts / width;
     const std::int64_t rows = lastRow + 1;
@@ -160,7 +160,7 @@ std::int64_t dtedTotalPosts(std::int64_t fileSize, int postsPerProfile) {
            std::int64_t{kProfileOverheadPosts} * postsPerProfile;
 }
 
-int ReadDted(Workspace& ws, std::FILE* in, int postsPerProfile,
+int ReadDted(GridContext& ws, std::FILE* in, int postsPerProfile,
              const std::filesystem::path& tileDirectory) {
     if (!checkHeaders(ws, in)) return -1;
     const std::optional<std::int64_t> size = streamSize(in);

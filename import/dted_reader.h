@@ -23,7 +23,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -65,7 +65,7 @@ std::int64_t dtedTotalPosts(std::int64_t fileSize, int postsPerProfile);
 // dialog names the missing tile), or when the grid cannot be made ("OCT file
 // read failed!", also for sizes that are not positive). The grid stays as it
 // was in all these cases, except when memory itself ran out.
-int ReadDted(Workspace& ws, std::FILE* in, int postsPerProfile,
+int ReadDted(GridContext& ws, std::FILE* in, int postsPerProfile,
              const std::filesystem::path& tileDirectory = {});
 
 }  // namespace gorvale

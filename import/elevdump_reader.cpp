@@ -80,7 +80,7 @@ PageRange scanPageRange(std::FILE* in) {
 
 int originOf(long minimumPage) { return minimumPage < 0 ? static_cast<int>(64 + kPageCells * -minimumPage) : 64; }
 
-void showOrigin(Workspace& ws) {
+void showOrigin(GridContext& ws) {
     ShowLabel(ws, Label::WE_Center, format("%d", ws.ElevdumpOriginCol));
     ShowLabel(ws, Label::NS_Center, format("%d", ws.ElevdumpOriginRow));
     ws.ui->setCommandEnabled(Command::PresetTerrain, true);
@@ -130,7 +130,7 @@ void fillNodes(std::FILE* in, ElevationGrid& g, const PageRange& r, std::int32_t
 
 }  // namespace
 
-int ReadElevdump(Workspace& ws, std::FILE* in) {
+int ReadElevdump(GridContext& ws, std::FILE* in) {
     std::rewind(in);
     std::string first;
     readLine(in, first);

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -11,6 +11,6 @@ namespace gorvale {
 // replaced, 1 when the file is not an elevation dump or holds no node
 // (message shown, grid unchanged), -1 when the grid could not be allocated.
 // Sets ws.ElevdumpOriginCol/Row, the grid position of the world's origin.
-int ReadElevdump(Workspace& ws, std::FILE* in);
+int ReadElevdump(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

@@ -29,7 +29,7 @@ bool widthFits(std::int64_t samples, int width) { return width >= 2 && samples %
 // The "ETOPO Size" dialog, repeated until the answer fits the sample count.
 // An answer that does not parse leaves the last width; 0 counts as 1. False
 // when the dialog gets no answer at all.
-bool askGridWidth(Workspace& ws, std::int64_t samples) {
+bool askGridWidth(GridContext& ws, std::int64_t samples) {
     do {
         const std::optional<std::string> answer =
             ws.ui->ask({kEtopoSizeCaption, kEtopoSizePrompt, "0", Question::EtopoSize});
@@ -67,7 +67,7 @@ MinMaxTracker readSamples(ElevationGrid& g, std::FILE* in) {
 
 }  // namespace
 
-int ReadEtopo5(Workspace& ws, std::FILE* in) {
+int ReadEtopo5(GridContext& ws, std::FILE* in) {
     const std::optional<std::int64_t> size = streamSize(in);
     const std::int64_t samples = size ? *size / kBytesPerSample : 0;
     // Fewer than two samples fit no width the dialog accepts.

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -19,6 +19,6 @@ inline constexpr const char* kEtopoReadFailed = "ETOPO5 read failed!";
 // ws.AskedGridWidth keeps the answer. Returns 0 when read, -1 when refused
 // (no width given, too few samples, a grid too large, memory exhausted);
 // a refused file leaves the grid as it was unless memory ran out.
-int ReadEtopo5(Workspace& ws, std::FILE* in);
+int ReadEtopo5(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

@@ -51,7 +51,7 @@ void interpolateOddPoints(ElevationGrid& g) {
 
 }  // namespace
 
-int ExpandGrid(Workspace& ws) {
+int ExpandGrid(GridContext& ws) {
     ElevationGrid& old = ws.grid;
     if (!old.hasStorage()) return -1;
     BusyCursor busy(*ws.ui);

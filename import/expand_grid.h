@@ -4,12 +4,12 @@
 // by 10 so the means keep a decimal place; the expanded grid is therefore in
 // tenths of the file's unit.
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
 // Returns 0 when the grid was expanded, -1 when there is no grid or the
 // larger grid does not fit (a message says so and the grid is unchanged).
-int ExpandGrid(Workspace& ws);
+int ExpandGrid(GridContext& ws);
 
 }  // namespace gorvale

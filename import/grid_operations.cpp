@@ -44,7 +44,7 @@ std::string sizeText(std::int64_t cells, int step, int objectSize) {
 
 }  // namespace
 
-SelectionRect clampedSelection(const Workspace& ws) {
+SelectionRect clampedSelection(const GridContext& ws) {
     const ConversionSettings& s = ws.settings;
     const ElevationGrid& g = ws.grid;
     const int step = objectStep(s);
@@ -58,7 +58,7 @@ SelectionRect clampedSelection(const Workspace& ws) {
     return r;
 }
 
-void ComputeSelectionStats(Workspace& ws) {
+void ComputeSelectionStats(GridContext& ws) {
     ElevationGrid& g = ws.grid;
     const SelectionRect r = clampedSelection(ws);
     // Never read outside the storage, whatever the limits say.
@@ -81,7 +81,7 @@ void ComputeSelectionStats(Workspace& ws) {
     ShowLabel(ws, Label::BoxMax, format("%d", g.SelectionMax));
 }
 
-void UpdateSelectionSizeLabels(Workspace& ws) {
+void UpdateSelectionSizeLabels(GridContext& ws) {
     const ConversionSettings& s = ws.settings;
     const int step = objectStep(s);
     const std::string ns = sizeText(std::int64_t{fieldValue(s.ToNorth)} - fieldValue(s.FromSouth), step,
@@ -97,7 +97,7 @@ void UpdateSelectionSizeLabels(Workspace& ws) {
 namespace {
 
 // Snaps one axis of the rectangle's fields against the grid's last index.
-void snapFields(Workspace& ws, std::string& farField, std::string& nearField, int last) {
+void snapFields(GridContext& ws, std::string& farField, std::string& nearField, int last) {
     ws.SettingsModified = true;
     int farEdge = fieldValue(farField);
     int nearEdge = fieldValue(nearField);
@@ -109,15 +109,15 @@ void snapFields(Workspace& ws, std::string& farField, std::string& nearField, in
 
 }  // namespace
 
-void SnapNorthSouth(Workspace& ws) {
+void SnapNorthSouth(GridContext& ws) {
     snapFields(ws, ws.settings.ToNorth, ws.settings.FromSouth, ws.grid.LastRow);
 }
 
-void SnapEastWest(Workspace& ws) {
+void SnapEastWest(GridContext& ws) {
     snapFields(ws, ws.settings.ToEast, ws.settings.FromWest, ws.grid.LastCol);
 }
 
-void FinishGridLoadLastStep(Workspace& ws) {
+void FinishGridLoadLastStep(GridContext& ws) {
     if (!ws.grid.hasStorage()) return;
     ws.gridLoaded = true;
     ComputeSelectionStats(ws);
@@ -127,12 +127,12 @@ void FinishGridLoadLastStep(Workspace& ws) {
         ws.ui->setCommandEnabled(c, true);
 }
 
-void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum) {
+void FinishGridLoad(GridContext& ws, std::int32_t minimum, std::int32_t maximum) {
     const ElevationGrid& g = ws.grid;
     FinishGridLoad(ws, minimum, maximum, ReaderTail{g.LastRow, g.LastCol, g.LastRow + 1, g.LastCol + 1});
 }
 
-void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail) {
+void FinishGridLoad(GridContext& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail) {
     ElevationGrid& g = ws.grid;
     ws.settings.ToNorth = format("%d", tail.toNorth);
     SnapNorthSouth(ws);

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -18,25 +18,25 @@ struct SelectionRect {
     int north = 0;  // last row (exclusive in scans)
     int west = 0;   // last column (exclusive in scans)
 };
-SelectionRect clampedSelection(const Workspace& ws);
+SelectionRect clampedSelection(const GridContext& ws);
 
 // Recomputes SelectionMin/Max/Range over the bounding rectangle (through
 // ElevationAt) and shows them in BoxElev, BoxMin and BoxMax.
-void ComputeSelectionStats(Workspace& ws);
+void ComputeSelectionStats(GridContext& ws);
 
 // Validation of the bounding-box fields: snaps the rectangle's height
 // (width) to a multiple of the object step inside the grid, writes the
 // fields back and refreshes both size labels.
-void SnapNorthSouth(Workspace& ws);
-void SnapEastWest(Workspace& ws);
+void SnapNorthSouth(GridContext& ws);
+void SnapEastWest(GridContext& ws);
 
 // Updates the N-S and W-E size-of-selection labels from the current fields.
-void UpdateSelectionSizeLabels(Workspace& ws);
+void UpdateSelectionSizeLabels(GridContext& ws);
 
 // Reader tail: resets the rectangle to the whole grid, shows the extents and
 // the range (from the reader's own minimum and maximum), sets the limits,
 // computes the statistics and enables the grid commands.
-void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum);
+void FinishGridLoad(GridContext& ws, std::int32_t minimum, std::int32_t maximum);
 
 // The same tail for readers that put other values into ToNorth and ToEast
 // before snapping, or show other row and column counts.
@@ -46,10 +46,10 @@ struct ReaderTail {
     std::int32_t shownRows = 0;
     std::int32_t shownCols = 0;
 };
-void FinishGridLoad(Workspace& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail);
+void FinishGridLoad(GridContext& ws, std::int32_t minimum, std::int32_t maximum, const ReaderTail& tail);
 
 // The last step of the tail alone (statistics, picture, commands), for
 // readers that did the earlier steps themselves.
-void FinishGridLoadLastStep(Workspace& ws);
+void FinishGridLoadLastStep(GridContext& ws);
 
 }  // namespace gorvale

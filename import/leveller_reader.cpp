@@ -107,7 +107,7 @@ std::string labelFirstWord(const std::vector<unsigned char>& payload, std::size_
 
 // Walks the records from byte 5 up to "hf_data", gathering the extents and
 // the height factor.
-WalkResult walkRecords(Workspace& ws, std::FILE* in, std::int64_t fileSize, LevellerLayout& out) {
+WalkResult walkRecords(GridContext& ws, std::FILE* in, std::int64_t fileSize, LevellerLayout& out) {
     if (!seekTo(in, kFirstRecordOffset)) return WalkResult::NoHeights;
     for (;;) {
         const std::int64_t recordStart = tellPosition(in);
@@ -201,7 +201,7 @@ struct HeightConversion {
 
 // Walks the heights into the grid (see the header for the orientation),
 // honouring the three skip settings.
-MinMaxTracker fillGrid(Workspace& ws, SequentialSamples& samples, const LevellerLayout& layout,
+MinMaxTracker fillGrid(GridContext& ws, SequentialSamples& samples, const LevellerLayout& layout,
                        const HeightConversion& convert) {
     const ConversionSettings& s = ws.settings;
     const bool skip = s.SkipElevation;
@@ -248,7 +248,7 @@ double LevellerUnitFactor(std::string_view label) {
     return 1;
 }
 
-int ReadLeveller(Workspace& ws, std::FILE* in) {
+int ReadLeveller(GridContext& ws, std::FILE* in) {
     const std::int64_t fileSize = streamSize(in);
     unsigned char start[kFirstRecordOffset] = {};
     if (fileSize < kFirstRecordOffset || !seekTo(in, 0) ||

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -22,6 +22,6 @@ double LevellerUnitFactor(std::string_view label);
 // the sample and row counts (halved with SkipElevation); the last row and
 // column stay 0. Returns 0 when read; -1 when the file holds no heights
 // (no message) or is refused with a message; the previous grid is kept.
-int ReadLeveller(Workspace& ws, std::FILE* in);
+int ReadLeveller(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

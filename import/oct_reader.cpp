@@ -65,7 +65,7 @@ MinMaxTracker readValues(ElevationGrid& g, BufferedTextScanner& s, int groups, i
 
 }  // namespace
 
-int ReadOct(Workspace& ws, std::FILE* in) {
+int ReadOct(GridContext& ws, std::FILE* in) {
     BufferedTextScanner scanner(in);
     const std::optional<OctHeader> header = readHeader(scanner);
     if (!header || header->groups < 1 || header->groupSize < 1) {

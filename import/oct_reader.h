@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -21,6 +21,6 @@ inline constexpr const char* kOctReadFailed = "OCT file read failed!";
 // the reading; the cells after it stay 0. Returns 0 when read, -1 after the
 // "OCT file read failed!" box when the header is unusable, the size is
 // impossible or memory runs out.
-int ReadOct(Workspace& ws, std::FILE* in);
+int ReadOct(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

@@ -32,7 +32,7 @@ const ReaderTable& installedReaders() {
         t.leveller = &ReadLeveller;
         t.terragen = &ReadTerragen;
         // DTED tiles to merge lie beside the opened file.
-        t.dted = [](Workspace& ws, std::FILE* in, int postsPerProfile) {
+        t.dted = [](GridContext& ws, std::FILE* in, int postsPerProfile) {
             return ReadDted(ws, in, postsPerProfile, std::filesystem::path(ws.settings.DEMFile).parent_path());
         };
         t.etopo5 = &ReadEtopo5;
@@ -94,7 +94,7 @@ bool probe(std::FILE* in, Probe& out) {
     return true;
 }
 
-void refuseOpen(Workspace& ws, const std::string& path) {
+void refuseOpen(GridContext& ws, const std::string& path) {
     ws.ui->message(format("Can't open %s\n", path.c_str()), kErrorCaption, MessageKind::Error,
                    Buttons::Ok);
     ws.ui->setCommandEnabled(Command::Generate, false);
@@ -105,7 +105,7 @@ bool isFolder(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
-int callStreamReader(const ReaderTable& readers, const DispatchDecision& d, Workspace& ws,
+int callStreamReader(const ReaderTable& readers, const DispatchDecision& d, GridContext& ws,
                      std::FILE* in) {
     switch (d.kind) {
         case ReaderKind::Elevdump: return readers.elevdump(ws, in);
@@ -122,7 +122,7 @@ int callStreamReader(const ReaderTable& readers, const DispatchDecision& d, Work
     }
 }
 
-int callNamedReader(const ReaderTable& readers, const DispatchDecision& d, Workspace& ws,
+int callNamedReader(const ReaderTable& readers, const DispatchDecision& d, GridContext& ws,
                     const std::string& path) {
     switch (d.kind) {
         case ReaderKind::Bitmap: return readers.bitmap(ws, path);
@@ -139,7 +139,7 @@ struct HandOverResult {
 
 // Runs the reader the decision names; the probe stream is closed or handed
 // over as the rule says.
-HandOverResult handOver(const ReaderTable& readers, const DispatchDecision& d, Workspace& ws,
+HandOverResult handOver(const ReaderTable& readers, const DispatchDecision& d, GridContext& ws,
                         const std::string& path, FilePtr probeStream) {
     HandOverResult r;
     switch (d.handover) {
@@ -169,9 +169,9 @@ HandOverResult handOver(const ReaderTable& readers, const DispatchDecision& d, W
 
 }  // namespace
 
-int OpenElevationFile(Workspace& ws) { return OpenElevationFile(ws, installedReaders()); }
+int OpenElevationFile(GridContext& ws) { return OpenElevationFile(ws, installedReaders()); }
 
-int OpenElevationFile(Workspace& ws, const ReaderTable& readers, OpenElevationOutcome* outcome) {
+int OpenElevationFile(GridContext& ws, const ReaderTable& readers, OpenElevationOutcome* outcome) {
     OpenElevationOutcome local;
     OpenElevationOutcome& out = outcome ? *outcome : local;
     out = OpenElevationOutcome{};

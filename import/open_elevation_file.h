@@ -14,13 +14,13 @@
 #include <string>
 
 #include "import/format_dispatch.h"
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
-using StreamReader = int (*)(Workspace& ws, std::FILE* in);
-using NamedReader = int (*)(Workspace& ws, const std::string& path);
-using DtedReader = int (*)(Workspace& ws, std::FILE* in, int postsPerProfile);
+using StreamReader = int (*)(GridContext& ws, std::FILE* in);
+using NamedReader = int (*)(GridContext& ws, const std::string& path);
+using DtedReader = int (*)(GridContext& ws, std::FILE* in, int postsPerProfile);
 
 struct ReaderTable {
     NamedReader bitmap = nullptr;            // ReadBitmap (name)
@@ -60,8 +60,8 @@ struct OpenElevationOutcome {
 // Opens ws.settings.DEMFile with ws.settings.FileType through the installed
 // readers. Returns one of the kOpenElevation* codes. Exceptions raised by a
 // reader pass through (the cursor is restored first).
-int OpenElevationFile(Workspace& ws);
-int OpenElevationFile(Workspace& ws, const ReaderTable& readers, OpenElevationOutcome* outcome = nullptr);
+int OpenElevationFile(GridContext& ws);
+int OpenElevationFile(GridContext& ws, const ReaderTable& readers, OpenElevationOutcome* outcome = nullptr);
 
 // The message shown for a file routed to a reader that is not available.
 std::string unsupportedFormatMessage(ReaderKind kind, const std::string& path);

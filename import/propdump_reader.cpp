@@ -221,7 +221,7 @@ PropdumpLayout detectPropdumpLayout(const std::string& line) {
     return PropdumpLayout::Short;
 }
 
-int ReadPropdumpBack(Workspace& ws, const std::string& path) {
+int ReadPropdumpBack(GridContext& ws, const std::string& path) {
     FilePtr f = openFile(path, "rb");
     if (!f) return 1;
     const PropdumpLayout layout = prepareStream(f.get());

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -20,6 +20,6 @@ PropdumpLayout detectPropdumpLayout(const std::string& firstObjectLine);
 // Returns 0 when the grid was replaced, 1 when nothing was read (the file
 // cannot be opened or no vertex was found: the grid is unchanged), -1 when
 // the grid would be too large (message shown, grid unchanged).
-int ReadPropdumpBack(Workspace& ws, const std::string& path);
+int ReadPropdumpBack(GridContext& ws, const std::string& path);
 
 }  // namespace gorvale

@@ -6,11 +6,11 @@
 
 namespace gorvale {
 
-void showReaderError(Workspace& ws, const std::string& text) {
+void showReaderError(GridContext& ws, const std::string& text) {
     ws.ui->message(text, "Error", MessageKind::Error, Buttons::YesNoCancel);
 }
 
-bool allocateGridOrReport(Workspace& ws, std::int64_t rows, std::int64_t cols,
+bool allocateGridOrReport(GridContext& ws, std::int64_t rows, std::int64_t cols,
                           const std::string& failureText) {
     const bool sizeAllowed =
         rows > 0 && cols > 0 && rows <= ElevationGrid::kMaxCells / cols;

@@ -92,7 +92,7 @@ bool readCatalogEntry(SdtsUnitReader& units, int searchLength, const std::string
     return true;
 }
 
-bool readCatalog(Workspace& ws, const std::string& catalogPath, ModuleSlots& slots) {
+bool readCatalog(GridContext& ws, const std::string& catalogPath, ModuleSlots& slots) {
     const std::string directory = catalogDirectory(catalogPath);
     slots.path.fill(directory);
     FilePtr catalog = openFile(catalogPath, "rb");
@@ -112,7 +112,7 @@ bool readCatalog(Workspace& ws, const std::string& catalogPath, ModuleSlots& slo
 // dialog. A slot the catalog did not fill holds only the folder, which must
 // not be read as a file. The catalog names files in upper case; transfers
 // unpacked on case-sensitive file systems often have them in lower case.
-FilePtr openModule(Workspace& ws, const std::string& catalogPath, const ModuleSlots& slots,
+FilePtr openModule(GridContext& ws, const std::string& catalogPath, const ModuleSlots& slots,
                    ModuleSlot slot) {
     const std::size_t i = static_cast<std::size_t>(slot);
     if (!slots.listed[i]) {
@@ -129,7 +129,7 @@ FilePtr openModule(Workspace& ws, const std::string& catalogPath, const ModuleSl
     return nullptr;
 }
 
-void readTransferName(Workspace& ws, std::FILE* cats) {
+void readTransferName(GridContext& ws, std::FILE* cats) {
     SdtsUnitReader units(cats);
     ShowLabel(ws, Label::DemName, units.unit(kCatsNameUnit));
 }
@@ -138,7 +138,7 @@ std::int64_t domainRange(const ElevationDomain& d) {
     return std::int64_t{d.maximum} - d.minimum;
 }
 
-ElevationDomain readDomain(Workspace& ws, std::FILE* ddom) {
+ElevationDomain readDomain(GridContext& ws, std::FILE* ddom) {
     SdtsUnitReader units(ddom);
     ElevationDomain d;
     int unused = 0;
@@ -160,7 +160,7 @@ RasterSize readLayerDefinition(std::FILE* ldef) {
 
 // The grid holds one more row and column than the raster; both must be
 // positive and within the cell limit before the old grid is given up.
-bool allocateGrid(Workspace& ws, const RasterSize& size) {
+bool allocateGrid(GridContext& ws, const RasterSize& size) {
     const std::int64_t rows = std::int64_t{size.rows} + 1;
     const std::int64_t cols = std::int64_t{size.columns} + 1;
     const bool fits = rows > 0 && cols > 0 && rows <= ElevationGrid::kMaxCells / cols;
@@ -284,7 +284,7 @@ std::string catalogDirectory(const std::string& catalogPath) {
     return slash == std::string::npos ? std::string() : catalogPath.substr(0, slash + 1);
 }
 
-int ReadSdts(Workspace& ws, const std::string& catalogPath) {
+int ReadSdts(GridContext& ws, const std::string& catalogPath) {
     BusyCursor busy(*ws.ui);
     ModuleSlots slots;
     if (!readCatalog(ws, catalogPath, slots)) return -1;

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -65,6 +65,6 @@ std::string catalogDirectory(const std::string& catalogPath);
 // when a module file is missing or cannot be opened (the "Error" dialog
 // names it) or the grid cannot be allocated ("SDTS read failed in memory
 // creation!"). A refused transfer leaves the grid as it was.
-int ReadSdts(Workspace& ws, const std::string& catalogPath);
+int ReadSdts(GridContext& ws, const std::string& catalogPath);
 
 }  // namespace gorvale

@@ -91,7 +91,7 @@ private:
 
 }  // namespace
 
-int ReadTerragen(Workspace& ws, std::FILE* in) {
+int ReadTerragen(GridContext& ws, std::FILE* in) {
     const std::int64_t fileSize = streamSize(in);
     TerragenHeader header;
     if (fileSize < 0 || !walkHeader(in, header)) return -1;

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -20,6 +20,6 @@ inline constexpr double kTerragenScalePerHeightScale = 0.015259720441921506;
 // row and column with SkipElevation). Returns 0 when read; -1 when the
 // header is not complete (no message) or the size is refused with a
 // message; the previous grid is kept.
-int ReadTerragen(Workspace& ws, std::FILE* in);
+int ReadTerragen(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

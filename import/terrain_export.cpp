@@ -170,7 +170,7 @@ TerragenScaling ChooseTerragenScaling(std::int32_t minimum, std::int32_t maximum
     return s;
 }
 
-int ExportTerrain(Workspace& ws, ExportFormat exportFormat, const std::string& path, int blockSize,
+int ExportTerrain(GridContext& ws, ExportFormat exportFormat, const std::string& path, int blockSize,
                   bool squareAvg) {
     const ElevationGrid& g = ws.grid;
     const ExportExtent extent = exportExtent(g);

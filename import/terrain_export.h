@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -36,7 +36,7 @@ TerragenScaling ChooseTerragenScaling(std::int32_t minimum, std::int32_t maximum
 // Returns 0 when written. Returns -1 after a message when there is no grid,
 // S is out of range, the grid does not fit the format, or the file cannot be
 // created or written (a file left half written is removed).
-int ExportTerrain(Workspace& ws, ExportFormat format, const std::string& path, int blockSize,
+int ExportTerrain(GridContext& ws, ExportFormat format, const std::string& path, int blockSize,
                   bool squareAvg);
 
 }  // namespace gorvale

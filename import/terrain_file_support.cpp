@@ -23,17 +23,17 @@ std::int64_t streamSize(std::FILE* in) {
     return size;
 }
 
-void showTerrainReaderError(Workspace& ws, const std::string& text) {
+void showTerrainReaderError(GridContext& ws, const std::string& text) {
     ws.ui->message(text, "Error", MessageKind::Error, Buttons::Ok);
 }
 
-void showInvalidGridSize(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols) {
+void showInvalidGridSize(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols) {
     showTerrainReaderError(ws, format("%s file %s: invalid grid size of %lld rows by %lld columns!", formatName,
                                ws.settings.DEMFile.c_str(), static_cast<long long>(rows),
                                static_cast<long long>(cols)));
 }
 
-bool checkSamplesHeld(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols,
+bool checkSamplesHeld(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols,
                       std::int64_t samplesHeld) {
     // rows and cols are positive 32-bit counts here, so the product fits.
     const std::int64_t announced = rows * cols;
@@ -45,7 +45,7 @@ bool checkSamplesHeld(Workspace& ws, const char* formatName, std::int64_t rows, 
     return false;
 }
 
-bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols) {
+bool allocateReaderGrid(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols) {
     const std::string& path = ws.settings.DEMFile;
     if (rows <= 0 || cols <= 0) {
         showInvalidGridSize(ws, formatName, rows, cols);
@@ -71,7 +71,7 @@ bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows
     return true;
 }
 
-void FinishWholeTerrainGrid(Workspace& ws, const MinMaxTracker& values) {
+void FinishWholeTerrainGrid(GridContext& ws, const MinMaxTracker& values) {
     const ElevationGrid& g = ws.grid;
     FinishGridLoad(ws, values.minimum(), values.maximum(), ReaderTail{g.LastRow, g.LastCol, g.LastRow, g.LastCol});
 }

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "base/min_max_tracker.h"
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -83,23 +83,23 @@ inline std::int32_t saturatingDifference(std::int32_t a, std::int32_t b) {
 // message and returns false otherwise.
 inline constexpr std::int64_t kAlwaysTrustedSamples = std::int64_t{1} << 20;
 inline constexpr std::int64_t kTruncationTolerance = 16;
-bool checkSamplesHeld(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols,
+bool checkSamplesHeld(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols,
                       std::int64_t samplesHeld);
 
 // Releases the previous grid and allocates rows x cols zeros for a reader
 // of formatName. A size that is not positive, exceeds ElevationGrid::kMaxCells
 // or cannot be had from memory is refused with a message naming the file
 // (the previous grid stays unless memory itself ran out). Returns false then.
-bool allocateReaderGrid(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols);
+bool allocateReaderGrid(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols);
 
 // The reader's message for a header whose grid size is not positive.
-void showInvalidGridSize(Workspace& ws, const char* formatName, std::int64_t rows, std::int64_t cols);
+void showInvalidGridSize(GridContext& ws, const char* formatName, std::int64_t rows, std::int64_t cols);
 
 // The error box of a reader: text with an OK button, caption "Error".
-void showTerrainReaderError(Workspace& ws, const std::string& text);
+void showTerrainReaderError(GridContext& ws, const std::string& text);
 
 // The reader tail of Binary Terrain and Leveller: the whole grid selected,
 // LastRow and LastCol shown as the row and column counts.
-void FinishWholeTerrainGrid(Workspace& ws, const MinMaxTracker& values);
+void FinishWholeTerrainGrid(GridContext& ws, const MinMaxTracker& values);
 
 }  // namespace gorvale

@@ -381,7 +381,7 @@ DemHeader headerFromStream(DemNumbers& numbers) {
 // The log of this read: LogFile, rewritten, when logging is on.
 class ReadLog {
 public:
-    explicit ReadLog(Workspace& ws) : ws_(ws) {
+    explicit ReadLog(GridContext& ws) : ws_(ws) {
         if (!ws.settings.LogEnable) return;
         file_ = openFile(ws.settings.LogFile, "w");
         if (!file_) ws.ui->fileError(ws.settings.LogFile);
@@ -401,7 +401,7 @@ private:
         file_.reset();
         ws_.ui->fileError(ws_.settings.LogFile);
     }
-    Workspace& ws_;
+    GridContext& ws_;
     FilePtr file_;
 };
 
@@ -423,13 +423,13 @@ long long extentFromSpan(std::int32_t low, std::int32_t high, double resolution)
     return static_cast<long long>(quotient) + 1;
 }
 
-int refuse(Workspace& ws, ReadLog& log, const std::string& text) {
+int refuse(GridContext& ws, ReadLog& log, const std::string& text) {
     ws.ui->message(text, "USGS DEM", MessageKind::Error, Buttons::Ok);
     log.write("failed\n");
     return -1;
 }
 
-void forgetGrid(Workspace& ws) {
+void forgetGrid(GridContext& ws) {
     ElevationGrid& g = ws.grid;
     g.release();
     g.LastRow = g.LastCol = g.RowLimit = g.ColLimit = 0;
@@ -561,7 +561,7 @@ void readProfiles(DemNumbers& numbers, DemInput& input, ElevationGrid& g, const 
 
 }  // namespace
 
-int ReadUsgsDem(Workspace& ws, std::FILE* in) {
+int ReadUsgsDem(GridContext& ws, std::FILE* in) {
     const int step = ws.settings.SkipElevation ? 2 : 1;
     const std::string& path = ws.settings.DEMFile;
     BusyCursor busy(*ws.ui);

@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -21,6 +21,6 @@ namespace gorvale {
 //       ("DEM Memory allocation failed!"; no grid afterwards).
 // Honours SkipElevation (every other point) and writes its log lines to
 // LogFile when LogEnable is on. ws.settings.DEMFile names the file in messages.
-int ReadUsgsDem(Workspace& ws, std::FILE* in);
+int ReadUsgsDem(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

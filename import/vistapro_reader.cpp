@@ -65,7 +65,7 @@ MinMaxTracker readValues(ElevationGrid& g, BufferedTextScanner& s) {
 
 }  // namespace
 
-int ReadVistaAscii(Workspace& ws, std::FILE* in) {
+int ReadVistaAscii(GridContext& ws, std::FILE* in) {
     BufferedTextScanner scanner(in);
     const VistaLayout layout = measure(scanner);
     if (std::fseek(in, 0, SEEK_SET) != 0) {

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "pipeline/workspace.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -22,6 +22,6 @@ inline constexpr const char* kVistaAllocationFailed = "Memory allocation failed!
 // stay 0. Returns 0 when read, -1 after the "Memory allocation failed!" box
 // when the first line holds no counted value, the size is impossible or
 // memory runs out.
-int ReadVistaAscii(Workspace& ws, std::FILE* in);
+int ReadVistaAscii(GridContext& ws, std::FILE* in);
 
 }  // namespace gorvale

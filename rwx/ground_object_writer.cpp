@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "base/text_convert.h"
-#include "pipeline/workspace.h"
+#include "rwx/model_context.h"
 
 namespace gorvale {
 namespace {
@@ -81,7 +81,7 @@ void assignTextureModes(std::string& modes, const ConversionSettings& s) {
 
 }  // namespace
 
-GroundObjectWriter::GroundObjectWriter(Workspace& ws, TileHeights& tile, std::FILE* log,
+GroundObjectWriter::GroundObjectWriter(ModelContext& ws, TileHeights& tile, std::FILE* log,
                                        ModelDelivery* delivery)
     : ws_(ws), tile_(tile), log_(log), delivery_(delivery ? delivery : &noDelivery_),
       chooser_(ws.zones, groups_) {

@@ -20,7 +20,7 @@
 
 namespace gorvale {
 
-struct Workspace;
+struct ModelContext;
 
 // Packaging and upload of a finished model file. The default does nothing,
 // which is all a run needs while ZipIt is off.
@@ -40,7 +40,7 @@ class GroundObjectWriter {
 public:
     // `tile` is filled by the object layout before each call and flattened in
     // place; `log` may be null; `delivery` null means no packaging.
-    GroundObjectWriter(Workspace& ws, TileHeights& tile, std::FILE* log = nullptr,
+    GroundObjectWriter(ModelContext& ws, TileHeights& tile, std::FILE* log = nullptr,
                        ModelDelivery* delivery = nullptr);
 
     void setLog(std::FILE* log) { log_ = log; }
@@ -198,7 +198,7 @@ private:
     void logLine(const std::string& text);
     int failWrite(const std::string& target);
 
-    Workspace& ws_;
+    ModelContext& ws_;
     TileHeights& tile_;
     std::FILE* log_;
     NoModelDelivery noDelivery_;

@@ -7,7 +7,7 @@
 
 #include "import/grid_operations.h"
 #include "base/text_convert.h"
-#include "pipeline/workspace.h"
+#include "rwx/model_context.h"
 #include "rwx/rwx_emitter.h"
 
 namespace gorvale {
@@ -166,7 +166,7 @@ void ZoneTable::convertForRun(const ConversionSettings& settings, std::int32_t s
     noteFlatRows();
 }
 
-std::int32_t PrepareZoneTable(Workspace& ws) {
+std::int32_t PrepareZoneTable(ModelContext& ws) {
     // Rows without their own opacity get the text "1", which the user sees
     // like any other change of a field.
     const bool opacityTextsChange =
@@ -178,7 +178,7 @@ std::int32_t PrepareZoneTable(Workspace& ws) {
     return smallest;
 }
 
-void ConvertZonesForRun(Workspace& ws) {
+void ConvertZonesForRun(ModelContext& ws) {
     ws.zones.convertForRun(ws.settings, ws.grid.SelectionMin, ws.grid.SelectionRange);
 }
 
@@ -229,7 +229,7 @@ bool validateZoneNames(const ConversionSettings& settings, const ZoneTable& zone
     return true;
 }
 
-bool checkZoneNames(Workspace& ws) {
+bool checkZoneNames(ModelContext& ws) {
     std::string error;
     if (validateZoneNames(ws.settings, ws.zones, error)) return true;
     ws.ui->message(error, kZoneMessageCaption, MessageKind::Error, Buttons::Ok);

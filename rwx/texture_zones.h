@@ -20,7 +20,7 @@
 
 namespace gorvale {
 
-struct Workspace;
+struct ModelContext;
 struct SelectionRect;
 class UserInterface;
 
@@ -92,11 +92,11 @@ private:
 // Start of a Generate run, the zone view and native terrain: the first
 // conversion of ws.zones over the selection as the statistics last clamped
 // it; hooks the table into ws.grid as its flattening while some row is flat.
-std::int32_t PrepareZoneTable(Workspace& ws);
+std::int32_t PrepareZoneTable(ModelContext& ws);
 
 // The run's second conversion with ws.grid.SelectionMin and SelectionRange;
 // call after the selection scan, before the range is raised to 1.
-void ConvertZonesForRun(Workspace& ws);
+void ConvertZonesForRun(ModelContext& ws);
 
 // Checks that every texture name the table can produce fits the 31-character
 // limit (zone names with their widest number and opacity line, bottom names
@@ -108,7 +108,7 @@ bool validateZoneNames(const ConversionSettings& settings, const ZoneTable& zone
 
 // validateZoneNames on ws; shows its message (caption "Texture Zones") and
 // returns false when a name is too long. Generate ends when this fails.
-bool checkZoneNames(Workspace& ws);
+bool checkZoneNames(ModelContext& ws);
 
 // Chooses the texture statement of each polygon of one object and switches
 // the texture group accordingly; holds the current texture name.
