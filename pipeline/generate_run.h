@@ -39,7 +39,7 @@ struct GenerateServices {
     std::function<void(Workspace&)> closeFtp;
     std::function<bool(Workspace&)> startBot;
     std::function<void(Workspace&)> stopBot;
-    TileBuilder* builder = nullptr;
+    ObjectSink* builder = nullptr;  // the bot (see TileLoop::Builder)
     TreeZoneHooks* trees = nullptr;
     // Native terrain instead of objects (AW_Terrain).
     std::function<void(Workspace&, RunState&)> generateTerrain;

@@ -24,8 +24,8 @@ bool makeSession(const ParsedArgs& args, CliSession& session, std::string& error
             error = "--grid-width needs a positive number, not \"" + *w + "\"";
             return false;
         }
-        session.ui.answers["ETOPO Size"] = *w;
-        session.ui.answers["DTED grid size"] = *w;
+        session.ui.answers[Question::EtopoSize] = *w;
+        session.ui.answers[Question::DtedGridSize] = *w;
     }
     if (auto m = args.value("dted-merge")) {
         int e, n, g;
@@ -34,7 +34,7 @@ bool makeSession(const ParsedArgs& args, CliSession& session, std::string& error
             error = "--dted-merge needs EAST,NORTH,NUMGRID, not \"" + *m + "\"";
             return false;
         }
-        session.ui.answers["Merge multiple grids"] = *m;
+        session.ui.answers[Question::DtedMerge] = *m;
     }
     return applyOverrides(args, session.ws->settings, error);
 }

@@ -28,9 +28,13 @@ std::string oneLine(const std::string& text) {
 }
 
 // The command-line option that answers a dialog.
-const char* optionFor(const std::string& caption) {
-    if (caption == "ETOPO Size" || caption == "DTED grid size") return "--grid-width N";
-    if (caption == "Merge multiple grids") return "--dted-merge EAST,NORTH,NUMGRID";
+const char* optionFor(Question question) {
+    switch (question) {
+        case Question::EtopoSize:
+        case Question::DtedGridSize: return "--grid-width N";
+        case Question::DtedMerge: return "--dted-merge EAST,NORTH,NUMGRID";
+        case Question::Other: break;
+    }
     return "its option";
 }
 
@@ -64,36 +68,31 @@ void CliUserInterface::fileError(const std::string& detail) {
 }
 
 std::optional<std::string> CliUserInterface::ask(const AskRequest& request) {
-    auto it = answers.find(request.caption);
+    auto it = answers.find(request.id);
     if (it != answers.end()) {
         // A dialog asks again when the answer did not fit (the ETOPO5 width
         // must divide the sample count); the option's answer cannot change,
         // so asking again would never end.
-        if (++askedTimes_[request.caption] == 1) return it->second;
+        if (++askedTimes_[request.id] == 1) return it->second;
         ++errors_;
         endProgressLine();
         std::fprintf(stderr, "gorvale-cli: error: the answer \"%s\" to \"%s\" does not fit the file (%s); give another "
                      "with %s\n",
                      it->second.c_str(), request.caption.c_str(), oneLine(request.prompt).c_str(),
-                     optionFor(request.caption));
+                     optionFor(request.id));
         return std::nullopt;
     }
     // Merging DTED tiles is an offer, not a question that needs an answer.
-    if (request.caption == "Merge multiple grids") return std::nullopt;
+    if (request.id == Question::DtedMerge) return std::nullopt;
     endProgressLine();
     std::fprintf(stderr, "gorvale-cli: the file needs an answer to \"%s\" (%s); give it with %s\n",
-                 request.caption.c_str(), oneLine(request.prompt).c_str(), optionFor(request.caption));
+                 request.caption.c_str(), oneLine(request.prompt).c_str(), optionFor(request.id));
     return std::nullopt;
 }
 
 void CliUserInterface::setStatus(int, const std::string&) {}
 
 bool CliUserInterface::stopRequested() const { return interrupted != 0; }
-
-std::string CliUserInterface::label(Label which) const {
-    auto it = labels_.find(which);
-    return it == labels_.end() ? std::string() : it->second;
-}
 
 void CliUserInterface::installInterruptHandler() {
     interrupted = 0;

@@ -16,8 +16,8 @@ namespace gorvale::cli {
 // silent interface's no-ops.
 class CliUserInterface : public SilentUserInterface {
 public:
-    // Answers for ask(), by dialog caption (e.g. "ETOPO Size" -> "2").
-    std::map<std::string, std::string> answers;
+    // Answers for ask(), by question (e.g. Question::EtopoSize -> "2").
+    std::map<Question, std::string> answers;
     // Answer to yes/no questions (--yes).
     bool assumeYes = false;
     // Show a progress line on stderr when it is a terminal.
@@ -27,11 +27,9 @@ public:
                    Buttons buttons) override;
     void fileError(const std::string& detail) override;
     std::optional<std::string> ask(const AskRequest& request) override;
-    void setLabel(Label which, const std::string& text) override { labels_[which] = text; }
     void setStatus(int panel, const std::string& text) override;
     bool stopRequested() const override;
 
-    std::string label(Label which) const;
     int errorCount() const { return errors_; }
     // Makes Ctrl-C request a stop instead of killing the program.
     static void installInterruptHandler();
@@ -41,8 +39,7 @@ public:
     void endProgressLine();
 
 private:
-    std::map<Label, std::string> labels_;
-    std::map<std::string, int> askedTimes_;  // by caption, for answers taken from options
+    std::map<Question, int> askedTimes_;  // for answers taken from options
     int errors_ = 0;
     bool progressShown_ = false;
     std::chrono::steady_clock::time_point started_{};

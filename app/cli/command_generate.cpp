@@ -14,16 +14,11 @@
 namespace gorvale::cli {
 namespace {
 
-// The command line's user interface for a run: counts tiles for the progress
-// line and prints the log page.
+// The command line's user interface for a run: the progress line and the
+// log page.
 class RunUserInterface : public CliUserInterface {
 public:
-    int tilesTotal = 0;
-    int tilesDone = 0;
-    void setStatus(int panel, const std::string& text) override {
-        // The run shows each model path before writing it.
-        if (panel == 0 && text != "Working...." && text != "Done!") reportTiles(tilesDone++, tilesTotal);
-    }
+    void runProgress(const RunProgress& progress) override { reportTiles(progress.done, progress.total); }
     void appendLogPage(const std::string& line) override {
         endProgressLine();
         std::fputs(line.c_str(), stdout);
@@ -118,7 +113,6 @@ int runGenerate(int argc, char** argv, int first) {
 
     CliUserInterface::installInterruptHandler();
     ConversionJob job(ws);
-    ui.tilesTotal = SelectionTileCount(ws);
     const bool logWanted = ws.settings.LogEnable;
     // Only the run's own errors decide the result: a message while loading
     // (a reader that could not write its log) did not stop the grid.

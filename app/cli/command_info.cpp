@@ -38,16 +38,16 @@ void printText(const CliSession& s) {
     const ElevationGrid& g = ws.grid;
     const ConversionSettings& st = ws.settings;
     std::printf("File:                %s\n", st.DEMFile.c_str());
-    std::printf("Name:                %s\n", s.ui.label(Label::DemName).c_str());
-    std::printf("Rows (N/S):          %s\n", s.ui.label(Label::Rows).c_str());
-    std::printf("Columns (E/W):       %s\n", s.ui.label(Label::Columns).c_str());
-    std::printf("Elevation range:     %s\n", s.ui.label(Label::ElevationRange).c_str());
+    std::printf("Name:                %s\n", s.ws->facts.text(Label::DemName).c_str());
+    std::printf("Rows (N/S):          %s\n", s.ws->facts.text(Label::Rows).c_str());
+    std::printf("Columns (E/W):       %s\n", s.ws->facts.text(Label::Columns).c_str());
+    std::printf("Elevation range:     %s\n", s.ws->facts.text(Label::ElevationRange).c_str());
     std::printf("Bounding rectangle:  S %s  E %s  N %s  W %s\n", st.FromSouth.c_str(),
                 st.FromWest.c_str(), st.ToNorth.c_str(), st.ToEast.c_str());
     std::printf("Selection:           min %d  max %d  range %d\n", g.SelectionMin, g.SelectionMax,
                 g.SelectionRange);
-    std::printf("Selection size:      N-S %s  W-E %s\n", s.ui.label(Label::NS_Size).c_str(),
-                s.ui.label(Label::WE_Size).c_str());
+    std::printf("Selection size:      N-S %s  W-E %s\n", s.ws->facts.text(Label::NS_Size).c_str(),
+                s.ws->facts.text(Label::WE_Size).c_str());
 }
 
 void printJson(const CliSession& s) {
@@ -61,7 +61,7 @@ void printJson(const CliSession& s) {
         .add("ToEast", intOr(st.ToEast, 0));
     JsonObject o;
     o.add("file", st.DEMFile)
-        .add("name", s.ui.label(Label::DemName))
+        .add("name", s.ws->facts.text(Label::DemName))
         .add("rows", g.LastRow + 1)
         .add("columns", g.LastCol + 1)
         .add("LastRow", g.LastRow)
@@ -71,8 +71,8 @@ void printJson(const CliSession& s) {
         .add("selectionMin", g.SelectionMin)
         .add("selectionMax", g.SelectionMax)
         .add("selectionRange", g.SelectionRange)
-        .add("nsSize", s.ui.label(Label::NS_Size))
-        .add("weSize", s.ui.label(Label::WE_Size));
+        .add("nsSize", s.ws->facts.text(Label::NS_Size))
+        .add("weSize", s.ws->facts.text(Label::WE_Size));
     std::printf("%s\n", o.str().c_str());
 }
 
