@@ -128,6 +128,7 @@ int ZipPackager::PackAndUpload(const std::string& modelPath) {
     // A stale archive of the same name must not contribute a second entry.
     std::remove(paths.temporaryArchive.c_str());
     if (!makeArchive(paths)) return -1;
+    ws_.ui->processEvents();  // packing a large model takes a while
     if (!copyToDestination(paths)) return -1;
     if (s.FtpToHost && uploader_ && uploader_->connected())
         uploader_->upload(paths.temporaryArchive, paths.remoteName);

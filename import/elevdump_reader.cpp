@@ -83,6 +83,7 @@ int originOf(long minimumPage) { return minimumPage < 0 ? static_cast<int>(64 + 
 void showOrigin(GridContext& ws) {
     ShowLabel(ws, Label::WE_Center, format("%d", ws.ElevdumpOriginCol));
     ShowLabel(ws, Label::NS_Center, format("%d", ws.ElevdumpOriginRow));
+    ws.ui->gridFactsChanged();
     ws.ui->setCommandEnabled(Command::PresetTerrain, true);
     if (ws.settings.ExcludeRectangle) ws.ui->setCommandEnabled(Command::SetExcludedRectangle, true);
 }

@@ -121,6 +121,7 @@ void FinishGridLoadLastStep(GridContext& ws) {
     if (!ws.grid.hasStorage()) return;
     ws.gridLoaded = true;
     ComputeSelectionStats(ws);
+    ws.ui->gridFactsChanged();
     ws.ui->gridChanged();
     for (Command c : {Command::ShowSelectedArea, Command::Generate, Command::ShowFullPicture,
                       Command::ShowZones})

@@ -530,12 +530,14 @@ bool readProfileElevations(DemNumbers& numbers, ColumnBatch& batch, int col, std
 }
 
 // Reads the profiles into the grid; stops at the end of the file, after the
-// header's number of profiles, or at a profile longer than the grid.
+// header's number of profiles, or at a profile longer than the grid. Window
+// events are handled once per profile, so a long read keeps the window alive.
 void readProfiles(DemNumbers& numbers, DemInput& input, ElevationGrid& g, const ProfilePlacement& p,
-                  std::int32_t nProfiles, std::int32_t firstCount) {
+                  std::int32_t nProfiles, std::int32_t firstCount, UserInterface& ui) {
     ColumnBatch batch(g);
     std::int32_t m = firstCount;
     for (std::int32_t c = 1; g.LastCol >= c && c <= nProfiles; ++c) {
+        ui.processEvents();
         numbers.integer();  // columns in this profile (1)
         numbers.real();     // x of the first point
         const std::int32_t y = truncateToInt(numbers.real());
@@ -659,7 +661,7 @@ int ReadUsgsDem(GridContext& ws, std::FILE* in) {
     log.flush();
 
     readProfiles(numbers, input, g, ProfilePlacement{header.minY, header.dy, step},
-                 header.nProfiles, firstProfileCount);
+                 header.nProfiles, firstProfileCount, *ws.ui);
     if (input.failed()) ws.ui->fileError(path);
 
     FinishGridLoadLastStep(ws);

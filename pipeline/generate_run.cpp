@@ -207,6 +207,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     ShowLabel(ws_, Label::BoxElev, format("%d", g.SelectionRange));
     ShowLabel(ws_, Label::BoxMin, format("%d", g.SelectionMin));
     ShowLabel(ws_, Label::BoxMax, format("%d", g.SelectionMin + g.SelectionRange));
+    ws_.ui->gridFactsChanged();
 
     const LayoutNumbers numbers = ReadLayoutNumbers(s, rect, ws_.shaping.ObjectUnits, previousNumbers_);
     previousNumbers_ = numbers;
@@ -221,8 +222,9 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     if (!s.AW_Terrain && services.writer && services.heights) {
         (void)rwxPrefix;  // the tile names are formed from RWXFile by the layout
         if (singleModel) services.writer->BeginSingleModel();
+        PropdumpFileSink propdump(run_.PropdumpStream, s.PropFile, *ws_.ui);
         TileLoop loop{s, g, *ws_.ui, run_, *services.heights, *services.writer, services.builder,
-                      services.trees, services.clock};
+                      services.trees, services.clock, &propdump};
         outcome.layout = LayoutTiles(loop, numbers);
     }
     if (s.AW_Terrain) {

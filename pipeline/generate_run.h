@@ -39,7 +39,7 @@ struct GenerateServices {
     std::function<void(Workspace&)> closeFtp;
     std::function<bool(Workspace&)> startBot;
     std::function<void(Workspace&)> stopBot;
-    TileBuilder* builder = nullptr;
+    ObjectSink* builder = nullptr;  // the bot (see TileLoop::Builder)
     TreeZoneHooks* trees = nullptr;
     // Reads the tree zone table for this run, after the selection scan and
     // before its range is raised to 1 (percent bounds use the unraised range).

@@ -1,5 +1,7 @@
 #include "pipeline/propdump_writer.h"
 
+#include <cerrno>
+
 #include "base/text_convert.h"
 
 namespace gorvale {
@@ -54,6 +56,16 @@ FilePtr OpenPropdump(const std::string& path) {
     if (!f) return f;
     if (!WritePropdumpLine(f.get(), PropdumpHeaderLine())) return FilePtr();
     return f;
+}
+
+int PropdumpFileSink::Put(const WorldObject& object) {
+    if (!stream_) return EBADF;
+    errno = 0;
+    if (WritePropdumpLine(stream_.get(), PropdumpLine(object))) return 0;
+    const int reason = errno != 0 ? errno : EIO;
+    ui_.fileError(path_);
+    stream_.reset();
+    return reason;
 }
 
 bool WritePropdumpLine(std::FILE* stream, const std::string& line) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/c_file.h"
+#include "base/user_interface.h"
 #include "base/world_object.h"
 
 namespace gorvale {
@@ -47,5 +48,22 @@ FilePtr OpenPropdump(const std::string& path);
 
 // Writes one complete line; false when the stream reports an error.
 bool WritePropdumpLine(std::FILE* stream, const std::string& line);
+
+// The object list file as an object sink: one PropdumpLine per object into
+// `stream` (owned by the run, which opens and closes it). The first failing
+// write is shown in the "Error" dialog with `path` and closes the stream;
+// objects put after that are refused without another dialog.
+class PropdumpFileSink : public ObjectSink {
+public:
+    PropdumpFileSink(FilePtr& stream, const std::string& path, UserInterface& ui)
+        : stream_(stream), path_(path), ui_(ui) {}
+    // 0 when written, else the system's reason code (EBADF while no list is open).
+    int Put(const WorldObject& object) override;
+
+private:
+    FilePtr& stream_;
+    const std::string& path_;
+    UserInterface& ui_;
+};
 
 }  // namespace gorvale

@@ -46,10 +46,9 @@ void placeGroundZero(TileLoop& loop, const LayoutNumbers& numbers, std::int32_t 
     const int altitude = GroundZeroAltitude(flushBase, numbers.VerticalScale, loop.Run.PropElevationCm,
                                             loop.Writer.MaxVertexHeight());
     if (s.NoPropfile || s.GenerateOnlyTrees) return;
-    EmitPropdumpLine(loop, GroundZeroTeleportLine(numbers.CitizenNumber, CurrentTime(loop), altitude));
-    if (s.BuildWithRobot && loop.Builder)
-        loop.Builder->BuildObject(numbers.CitizenNumber, loop.Run.BotOffsetX, 0, TeleportAction(altitude),
-                                  "", kTeleportModel, 0, loop.Run.BotOffsetZ, kTeleportHeightCm);
+    const WorldObject teleport = GroundZeroTeleport(numbers.CitizenNumber, CurrentTime(loop), altitude);
+    EmitObject(loop, teleport);
+    if (s.BuildWithRobot) BuildWithBot(loop, teleport, kTeleportHeightCm);
 }
 
 }  // namespace
@@ -66,6 +65,45 @@ void EmitPropdumpLine(TileLoop& loop, const std::string& line) {
         loop.Ui.fileError(loop.Settings.PropFile);
         stream.reset();
     }
+}
+
+int EmitObject(TileLoop& loop, const WorldObject& object) {
+    if (loop.Objects) return loop.Objects->Put(object);
+    PropdumpFileSink file(loop.Run.PropdumpStream, loop.Settings.PropFile, loop.Ui);
+    return file.Put(object);
+}
+
+void BuildWithBot(TileLoop& loop, const WorldObject& object, std::int32_t botHeight) {
+    if (!loop.Builder) return;
+    WorldObject atBot = object;
+    atBot.X = truncToInt32(static_cast<long double>(object.X) + loop.Run.BotOffsetX);
+    atBot.Z = truncToInt32(static_cast<long double>(object.Z) + loop.Run.BotOffsetZ);
+    atBot.Y = botHeight;
+    atBot.Timestamp = 0;
+    loop.Builder->Put(atBot);
+}
+
+WorldObject GroundObject(std::int32_t citizen, std::int32_t timestamp, const GroundPlacement& at, int yaw,
+                         const std::string& model) {
+    WorldObject o;
+    o.Owner = citizen;
+    o.Timestamp = timestamp;
+    o.X = at.x;
+    o.Y = at.y;
+    o.Z = at.z;
+    o.Yaw = yaw;
+    o.Model = model;
+    return o;
+}
+
+WorldObject GroundZeroTeleport(std::int32_t citizen, std::int32_t timestamp, int altitude) {
+    WorldObject o;
+    o.Owner = citizen;
+    o.Timestamp = timestamp;
+    o.Y = kTeleportHeightCm;
+    o.Model = kTeleportModel;
+    o.Action = TeleportAction(altitude);
+    return o;
 }
 
 LayoutNumbers ReadLayoutNumbers(const ConversionSettings& s, const WorkingRectangle& rect,
@@ -144,7 +182,16 @@ int GroundZeroAltitude(std::int32_t flushBase, float verticalScale, std::int32_t
     return truncToInt32(cm * 0.001L + maxVertexHeight + 1);
 }
 
-LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
+int TileCount(const WorkingRectangle& rect, int n) {
+    if (n < 1) return 0;
+    const auto along = [n](std::int64_t from, std::int64_t to) { return to - from >= n ? (to - from) / n : 0; };
+    const std::int64_t count = along(rect.FromSouth, rect.ToNorth) * along(rect.FromWest, rect.ToEast);
+    return static_cast<int>(std::min<std::int64_t>(count, std::numeric_limits<int>::max()));
+}
+
+namespace {
+
+LayoutResult walkTiles(TileLoop& loop, const LayoutNumbers& numbers, int total) {
     LayoutResult result;
     const ConversionSettings& s = loop.Settings;
     const int n = numbers.ScalingStep;
@@ -155,9 +202,6 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
     const OverhangChoices overhangChoices = OverhangChoicesFrom(s);
     const bool withTrees = s.GenerateTrees && loop.Trees;
     const bool withBot = s.BuildWithRobot && loop.Builder;
-    // Tiles the loops below visit, for the progress each tile reports.
-    auto steps = [n](std::int64_t from, std::int64_t to) { return to - n < from ? 0 : (to - n - from) / n + 1; };
-    const int tilesTotal = static_cast<int>(steps(rect.FromSouth, rect.ToNorth) * steps(rect.FromWest, rect.ToEast));
 
     std::int32_t q = FirstTileCoordinate(rect.FromSouth, rect.ToNorth, n, u);
     for (std::int64_t h = rect.FromSouth; h <= static_cast<std::int64_t>(rect.ToNorth) - n; h += n) {
@@ -199,6 +243,12 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
             if (!s.NoRWX) {
                 loop.Ui.setStatus(kStatusPanel, path);
                 loop.Ui.setWindowTitle(kTitlePrefix + path);
+            }
+            loop.Ui.runProgress({result.TilesDone, total, s.NoRWX ? std::string() : path});
+            // The one event point of a tile, with or without a model: a stop
+            // pressed here is honoured at the next tile.
+            loop.Ui.processEvents();
+            if (!s.NoRWX) {
                 run.WriterResultSum += loop.Writer.WriteGroundObject(path, n, overhang.NS, overhang.WE, base,
                                                                      numbers.VerticalScale, kCentringStep,
                                                                      0.0, 0.0, n);
@@ -216,14 +266,11 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
                 if (!s.GenerateOnlyTrees && !s.SingleObjectGround) {
                     const GroundPlacement g =
                         PlaceGround(position, overhang, numbers, flush, run.PropElevationCm);
-                    EmitPropdumpLine(loop, GroundObjectLine(numbers.CitizenNumber, CurrentTime(loop), g.x, g.y, g.z,
-                                                    position.Yaw, model));
+                    const WorldObject ground =
+                        GroundObject(numbers.CitizenNumber, CurrentTime(loop), g, position.Yaw, model);
+                    EmitObject(loop, ground);
                     if (withBot)
-                        loop.Builder->BuildObject(
-                            numbers.CitizenNumber, truncToInt32(static_cast<long double>(g.x) + run.BotOffsetX),
-                            0, "", "", model, position.Yaw,
-                            truncToInt32(static_cast<long double>(g.z) + run.BotOffsetZ),
-                            BotGroundHeight(flush, numbers.VerticalScale, run.PropElevationCm));
+                        BuildWithBot(loop, ground, BotGroundHeight(flush, numbers.VerticalScale, run.PropElevationCm));
                 }
                 if (withTrees) loop.Trees->PlaceTrees(loop, numbers, TreeTile{position, base});
             }
@@ -231,11 +278,19 @@ LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
             recordExtremes(run, corner, position);
             if (s.CreateBumpAtGZ && q == 0 && t == 0) placeGroundZero(loop, numbers, base);
             ++result.TilesDone;
-            loop.Ui.runProgress({result.TilesDone, tilesTotal, s.NoRWX ? std::string() : path});
             t = NextTileCoordinate(t, u);
         }
         q = NextTileCoordinate(q, u);
     }
+    return result;
+}
+
+}  // namespace
+
+LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers) {
+    const int total = TileCount(numbers.Rect, numbers.ScalingStep);
+    const LayoutResult result = walkTiles(loop, numbers, total);
+    loop.Ui.runProgress({result.TilesDone, total, {}});  // where the loop ended, whatever way
     return result;
 }
 

@@ -15,6 +15,7 @@
 #include "pipeline/run_state.h"
 #include "base/tile_heights.h"
 #include "base/user_interface.h"
+#include "base/world_object.h"
 
 namespace gorvale {
 
@@ -35,17 +36,6 @@ public:
     virtual std::int32_t BaseElevationUsed() const = 0;
     virtual void BeginSingleModel() = 0;
     virtual void EndSingleModel() = 0;
-};
-
-// Builds objects directly in the world (the builder bot). Positions in cm;
-// timestamp 0 means now. Returns the platform's reason code; the run goes on
-// whatever it says.
-class TileBuilder {
-public:
-    virtual ~TileBuilder() = default;
-    virtual int BuildObject(std::int32_t owner, std::int32_t x, std::int32_t timestamp,
-                            const std::string& action, const std::string& description,
-                            const std::string& model, int yaw, std::int32_t z, std::int32_t y) = 0;
 };
 
 // A tile's rotated position in world cells and its yaw in tenths of a degree.
@@ -106,9 +96,14 @@ struct TileLoop {
     RunState& Run;
     TileHeights& Heights;   // shared with the writer
     TileModelWriter& Writer;
-    TileBuilder* Builder = nullptr;   // null: no bot
+    // The builder bot: given each object moved to the bot's centre, at the
+    // bot's height, timestamp 0 (now). Its result is the platform's reason
+    // code; the run goes on whatever it says. Null: no bot.
+    ObjectSink* Builder = nullptr;
     TreeZoneHooks* Trees = nullptr;   // null: no trees
     std::function<std::int32_t()> Clock;  // seconds since 1970; empty: the system clock
+    // Where the object list goes; null: a PropdumpFileSink on Run.PropdumpStream.
+    ObjectSink* Objects = nullptr;
 };
 
 enum class LayoutEnd { Completed, Stopped, WriterFailed };
@@ -117,9 +112,15 @@ struct LayoutResult {
     int TilesDone = 0;  // tiles that went through the whole loop body
 };
 
-// The tile loop. The caller has opened and headed Run.PropdumpStream (unless
-// NoPropfile), begun the single model when SingleObjectGround is on, and ends
-// it and closes the stream afterwards. Lines are only written while the
+// Tiles of the rectangle in steps of n (no overhang).
+int TileCount(const WorkingRectangle& rect, int n);
+
+// The tile loop. Once per tile it reports RunProgress (tiles done before this
+// one, the total, the model path unless NoRWX) and handles window events;
+// when it ends it reports the tiles done with an empty path. The caller has
+// opened and headed Run.PropdumpStream (unless NoPropfile), begun the single
+// model when SingleObjectGround is on, and ends it and closes the stream
+// afterwards. Lines are only written while the
 // stream is open; a failing write is reported once and closes it.
 LayoutResult LayoutTiles(TileLoop& loop, const LayoutNumbers& numbers);
 
@@ -130,6 +131,12 @@ std::int32_t CurrentTime(const TileLoop& loop);
 // Writes one object line while the list is open; the first failing write is
 // shown in the "Error" dialog with the list's path and closes the list.
 void EmitPropdumpLine(TileLoop& loop, const std::string& line);
+// Hands one object to the object list (loop.Objects, or the propdump file);
+// the sink's result.
+int EmitObject(TileLoop& loop, const WorldObject& object);
+// Hands the object to the bot, moved by the bot's centre and standing at
+// `botHeight` (cm), timestamp 0; does nothing without a bot.
+void BuildWithBot(TileLoop& loop, const WorldObject& object, std::int32_t botHeight);
 
 // The first tile coordinate of a rectangle side: int((-((to - from) / 2) / n) * u).
 std::int32_t FirstTileCoordinate(int from, int to, int n, float u);
@@ -156,6 +163,11 @@ GroundPlacement PlaceGround(const RotatedPosition& position, const OverhangCount
 // The height given to the bot: int(F * 100 * scale) + prop elevation.
 std::int32_t BotGroundHeight(std::int32_t flushElevation, float verticalScale,
                              std::int32_t propElevationCm);
+
+// The ground object of a tile and the teleport at ground zero, as the object list holds them.
+WorldObject GroundObject(std::int32_t citizen, std::int32_t timestamp, const GroundPlacement& at, int yaw,
+                         const std::string& model);
+WorldObject GroundZeroTeleport(std::int32_t citizen, std::int32_t timestamp, int altitude);
 
 // The teleport's warp altitude in 10 m units above the ground-zero tile's highest vertex.
 int GroundZeroAltitude(std::int32_t flushBase, float verticalScale, std::int32_t propElevationCm,

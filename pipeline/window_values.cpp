@@ -65,12 +65,12 @@ SelectionSizeLabels SelectionSizes(const ConversionSettings& s) {
             SelectionSizeText(fieldValue(s.FromWest), fieldValue(s.ToEast), n, u)};
 }
 
-void ShowSelectionSizes(const ConversionSettings& settings, UserInterface& ui) {
-    const SelectionSizeLabels sizes = SelectionSizes(settings);
-    ui.setLabel(Label::NS_Size, sizes.NorthSouth);
-    ui.setLabel(Label::NS_Size2, sizes.NorthSouth);
-    ui.setLabel(Label::WE_Size, sizes.WestEast);
-    ui.setLabel(Label::WE_Size2, sizes.WestEast);
+void ShowSelectionSizes(GridContext& ws) {
+    const SelectionSizeLabels sizes = SelectionSizes(ws.settings);
+    ShowLabel(ws, Label::NS_Size, sizes.NorthSouth);
+    ShowLabel(ws, Label::NS_Size2, sizes.NorthSouth);
+    ShowLabel(ws, Label::WE_Size, sizes.WestEast);
+    ShowLabel(ws, Label::WE_Size2, sizes.WestEast);
 }
 
 WorldSizeTables ResetWorldSizeTables(int fromSouth, int fromWest, int toNorth, int toEast) {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/conversion_settings.h"
-#include "base/user_interface.h"
+#include "base/grid_context.h"
 
 namespace gorvale {
 
@@ -44,8 +44,8 @@ struct SelectionSizeLabels {
 };
 // From the four bounding-box fields read with "%d" (0 when they do not parse).
 SelectionSizeLabels SelectionSizes(const ConversionSettings& settings);
-// Writes NS_Size, NS_Size2, WE_Size and WE_Size2.
-void ShowSelectionSizes(const ConversionSettings& settings, UserInterface& ui);
+// Stores NS_Size, NS_Size2, WE_Size and WE_Size2 in ws.facts and shows them.
+void ShowSelectionSizes(GridContext& ws);
 
 struct WorldSizeTables {
     std::array<int, kWorldSizeEntries> WestEast = kWorldSizeList;

@@ -363,7 +363,6 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     if (n < 1 || n > kMaxCellsPerSide) return -1;
 
     groups_.BeginGroupList();
-    ws_.ui->processEvents();
     doubleSided_ = s.DoubleSidedObject;
     useTriangle_ = s.UseTriangle;
 

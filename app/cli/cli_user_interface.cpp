@@ -130,11 +130,6 @@ bool CliUserInterface::stopRequested() const { return stopSignalSeen != 0; }
 
 int CliUserInterface::stopSignal() { return stopSignalSeen; }
 
-std::string CliUserInterface::label(Label which) const {
-    auto it = labels_.find(which);
-    return it == labels_.end() ? std::string() : it->second;
-}
-
 void CliUserInterface::installStopHandler() {
     stopSignalSeen = 0;
     struct sigaction action {};

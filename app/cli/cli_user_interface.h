@@ -33,12 +33,10 @@ public:
                    Buttons buttons) override;
     void fileError(const std::string& detail) override;
     std::optional<std::string> ask(const AskRequest& request) override;
-    void setLabel(Label which, const std::string& text) override { labels_[which] = text; }
     void setStatus(int panel, const std::string& text) override;
     bool stopRequested() const override;
     void runProgress(const RunProgress& progress) override;
 
-    std::string label(Label which) const;
     int errorCount() const { return errors_; }
     // A warning or note of the command line itself (silent with quiet).
     void note(const std::string& kind, const std::string& text);
@@ -55,7 +53,6 @@ public:
     void endProgressLine();
 
 private:
-    std::map<Label, std::string> labels_;
     std::map<Question, int> askedTimes_;  // answers taken from options
     int errors_ = 0;
     bool progressShown_ = false;

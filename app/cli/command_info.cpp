@@ -51,16 +51,16 @@ void printText(const CliSession& s, const char* format, const VoidCells& voids) 
     const ConversionSettings& st = ws.settings;
     std::printf("File:                %s\n", st.DEMFile.c_str());
     std::printf("Format:              %s\n", format);
-    std::printf("Name:                %s\n", s.ui.label(Label::DemName).c_str());
-    std::printf("Rows (N/S):          %s\n", s.ui.label(Label::Rows).c_str());
-    std::printf("Columns (E/W):       %s\n", s.ui.label(Label::Columns).c_str());
-    std::printf("Elevation range:     %s\n", s.ui.label(Label::ElevationRange).c_str());
+    std::printf("Name:                %s\n", s.ws->facts.text(Label::DemName).c_str());
+    std::printf("Rows (N/S):          %s\n", s.ws->facts.text(Label::Rows).c_str());
+    std::printf("Columns (E/W):       %s\n", s.ws->facts.text(Label::Columns).c_str());
+    std::printf("Elevation range:     %s\n", s.ws->facts.text(Label::ElevationRange).c_str());
     std::printf("Bounding rectangle:  S %s  E %s  N %s  W %s\n", st.FromSouth.c_str(),
                 st.FromWest.c_str(), st.ToNorth.c_str(), st.ToEast.c_str());
     std::printf("Selection:           min %d  max %d  range %d\n", g.SelectionMin, g.SelectionMax,
                 g.SelectionRange);
-    std::printf("Selection size:      N-S %s  W-E %s\n", s.ui.label(Label::NS_Size).c_str(),
-                s.ui.label(Label::WE_Size).c_str());
+    std::printf("Selection size:      N-S %s  W-E %s\n", s.ws->facts.text(Label::NS_Size).c_str(),
+                s.ws->facts.text(Label::WE_Size).c_str());
     std::string values;
     for (std::int32_t v : voids.values) values += (values.empty() ? "" : ", ") + std::to_string(v);
     std::printf("Void cells:          %lld%s\n", voids.count, values.empty() ? "" : (" (" + values + ")").c_str());
@@ -78,12 +78,12 @@ void printJson(const CliSession& s, const char* format, const VoidCells& voids) 
     std::string values = "[";
     for (std::int32_t v : voids.values) values += (values.size() > 1 ? "," : "") + std::to_string(v);
     values += "]";
-    const long long ns = metresOf(s.ui.label(Label::NS_Size));
-    const long long we = metresOf(s.ui.label(Label::WE_Size));
+    const long long ns = metresOf(s.ws->facts.text(Label::NS_Size));
+    const long long we = metresOf(s.ws->facts.text(Label::WE_Size));
     JsonObject o;
     o.add("file", st.DEMFile)
         .add("format", format)
-        .add("name", s.ui.label(Label::DemName))
+        .add("name", s.ws->facts.text(Label::DemName))
         .addRaw("size", "[" + std::to_string(g.LastCol + 1) + "," + std::to_string(g.LastRow + 1) + "]")
         .add("rows", g.LastRow + 1)
         .add("columns", g.LastCol + 1)

@@ -1,7 +1,5 @@
 #include "app/core/conversion_job.h"
 
-#include <filesystem>
-
 #include "delivery/zip_packaging.h"
 #include "import/open_elevation_file.h"
 #include "pipeline/tree_zones.h"
@@ -33,9 +31,7 @@ public:
     }
     int MaxVertexHeight() const override { return writer_.MaxVertexHeight; }
     std::int32_t BaseElevationUsed() const override { return writer_.baseElevationInUse(); }
-    void BeginSingleModel() override {
-        writer_.BeginSingleModel(std::filesystem::path(ws_.settings.DEMFile).filename().string());
-    }
+    void BeginSingleModel() override { writer_.BeginSingleModel(ws_.facts.text(Label::DemName)); }
     void EndSingleModel() override { writer_.EndSingleModel(); }
 
 private:

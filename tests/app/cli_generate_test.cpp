@@ -229,7 +229,13 @@ TEST(CliGenerate, SingleModelIsNamedAfterThePrefixAndNoRwxWritesNone) {
     CommandResult r = run("generate " + project);
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("Model:    " + (dir / "models" / "z").string() + ".rwx\n"), std::string::npos) << r.out;
-    EXPECT_TRUE(std::filesystem::exists(dir / "models" / "z.rwx"));
+    // The head names the model as DemName shows it: the DEM's 144-character
+    // name field with its leading blanks and the text after the file name,
+    // trailing blanks removed.
+    const std::string name =
+        std::string(25, ' ') + "n43_usgsdem.dem" + std::string(70, ' ') + "-80 0 0.0000  43 0 0.0000";
+    const std::string model = test::readFileBytes(dir / "models" / "z.rwx");
+    EXPECT_NE(model.find("\r\n# " + name + "\r\nModelBegin"), std::string::npos) << model.substr(0, 300);
 
     std::filesystem::remove_all(dir / "models");
     r = run("generate " + project + " --set NoRWX=true");

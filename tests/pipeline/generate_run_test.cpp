@@ -41,7 +41,6 @@ public:
 
     int WriteGroundObject(const std::string& path, int n, int, int, std::int32_t base, float, double, double,
                           double, int) override {
-        ui_.processEvents();
         paths.push_back(path);
         lastBase_ = base;
         (void)n;

@@ -34,7 +34,6 @@ public:
     int WriteGroundObject(const std::string& path, int n, int offsetZ, int offsetX, std::int32_t base,
                           float verticalScale, double centring, double shiftA, double shiftB,
                           int n2) override {
-        ui_.processEvents();
         std::int32_t lowest = 32000;
         for (int i = 0; i <= n; ++i)
             for (int j = 0; j <= n; ++j) lowest = std::min(lowest, heights_.E(i, j));
@@ -66,15 +65,22 @@ struct BuildCall {
     std::int32_t z, y;
 };
 
-class RecordingBuilder : public TileBuilder {
+class RecordingBuilder : public ObjectSink {
 public:
-    int BuildObject(std::int32_t owner, std::int32_t x, std::int32_t timestamp, const std::string& action,
-                    const std::string& description, const std::string& model, int yaw, std::int32_t z,
-                    std::int32_t y) override {
-        calls.push_back({owner, x, timestamp, action, description, model, yaw, z, y});
+    int Put(const WorldObject& o) override {
+        calls.push_back({o.Owner, o.X, o.Timestamp, o.Action, o.Description, o.Model, o.Yaw, o.Z, o.Y});
         return 0;
     }
     std::vector<BuildCall> calls;
+};
+
+class RecordingSink : public ObjectSink {
+public:
+    int Put(const WorldObject& o) override {
+        objects.push_back(o);
+        return 0;
+    }
+    std::vector<WorldObject> objects;
 };
 
 // Stands in for tree zones: one "tree" line per tile, at the tile position.
@@ -113,7 +119,7 @@ protected:
         RaiseSelectionRange(grid);
         if (!settings.NoPropfile) state.PropdumpStream = OpenPropdump(settings.PropFile);
         numbers = ReadLayoutNumbers(settings, rect, static_cast<float>(settings.ObjectSize + 1));
-        TileLoop loop{settings, grid, ui, state, heights, writer, &builder, &trees, [] { return kClock; }};
+        TileLoop loop{settings, grid, ui, state, heights, writer, &builder, &trees, [] { return kClock; }, objects};
         const LayoutResult r = LayoutTiles(loop, numbers);
         state.PropdumpStream.reset();
         return r;
@@ -152,6 +158,7 @@ protected:
     RecordingWriter writer{heights, settings, ui};
     RecordingBuilder builder;
     OneTreePerTile trees;
+    ObjectSink* objects = nullptr;  // null: the propdump file
     LayoutNumbers numbers;
 };
 
@@ -405,7 +412,7 @@ TEST_F(LayoutFixture, SelectionSmallerThanOneStepGivesHeaderOnly) {
 }
 
 TEST_F(LayoutFixture, StopInTheMiddleLeavesTheTilesDone) {
-    ui.stopAfterEvents = 2;  // the writer handles events once per model
+    ui.stopAfterEvents = 2;  // the loop handles events once per tile
     const LayoutResult r = run();
     EXPECT_EQ(r.End, LayoutEnd::Stopped);
     EXPECT_EQ(r.TilesDone, 2);
@@ -415,6 +422,38 @@ TEST_F(LayoutFixture, StopInTheMiddleLeavesTheTilesDone) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(lines[0], "propdump version 3");
     EXPECT_EQ(fields(lines[2]).size(), 12u);
+}
+
+// Progress and the event point come once per tile, also without models, so
+// a stop reaches a NoRWX run as it reaches one that writes models.
+TEST_F(LayoutFixture, ProgressAndEventsComeOncePerTileWithOrWithoutModels) {
+    for (const bool noRwx : {false, true}) {
+        SCOPED_TRACE(noRwx ? "NoRWX" : "models");
+        settings.NoRWX = noRwx;
+        ui.runEvents.clear();
+        ui.events = 0;
+        writer.calls.clear();
+        run();
+        ASSERT_EQ(ui.runEvents.size(), 5u);  // four tiles and the end
+        for (int k = 0; k < 4; ++k) {
+            EXPECT_EQ(ui.runEvents[k].done, k);
+            EXPECT_EQ(ui.runEvents[k].total, 4);
+            EXPECT_EQ(ui.runEvents[k].currentPath, noRwx ? "" : writer.calls.at(k).path);
+        }
+        EXPECT_EQ(ui.runEvents[4].done, 4);
+        EXPECT_EQ(ui.runEvents[4].currentPath, "");
+        EXPECT_EQ(ui.events, 4);
+
+        ui.events = 0;
+        ui.stop = false;
+        ui.stopAfterEvents = 2;
+        const LayoutResult r = run();
+        EXPECT_EQ(r.End, LayoutEnd::Stopped);
+        EXPECT_EQ(r.TilesDone, 2);
+        EXPECT_EQ(ui.runEvents.back().done, 2);
+        ui.stopAfterEvents = -1;
+        ui.stop = false;
+    }
 }
 
 TEST_F(LayoutFixture, StopRequestedBeforeTheLoopEndsAtTheFirstTile) {
@@ -463,6 +502,22 @@ TEST_F(LayoutFixture, GroundZeroTeleportFollowsItsTile) {
     EXPECT_EQ(gz.y, 50);
     EXPECT_EQ(gz.yaw, 0);
     EXPECT_EQ(gz.timestamp, 0);
+}
+
+// Each object is formed once: a sink in place of the file receives every
+// object, and each gives the line the file holds.
+TEST_F(LayoutFixture, ObjectSinkReceivesEveryObjectAsTheFileHoldsIt) {
+    settings.CreateBumpAtGZ = true;
+    run();
+    const auto fileLines = propLines();
+    ASSERT_EQ(fileLines.size(), 6u);  // header, 4 ground objects, teleport
+    RecordingSink sink;
+    objects = &sink;
+    run();
+    ASSERT_EQ(sink.objects.size(), 5u);
+    for (std::size_t k = 0; k < sink.objects.size(); ++k)
+        EXPECT_EQ(PropdumpLine(sink.objects[k]), fileLines[k + 1] + "\r\n");
+    EXPECT_EQ(propLines().size(), 1u);  // the file kept only its header
 }
 
 TEST_F(LayoutFixture, GroundZeroAltitudeFollowsFlushBaseAndPropElevation) {

@@ -31,15 +31,18 @@ TEST(SizeLabels, MetresOrUnknown) {
     EXPECT_EQ(SelectionSizeText(0, 2, 3, 1), "Unknown");  // 2 / 3 = 0
     EXPECT_EQ(SelectionSizeText(0, 30, 0, 1), "Unknown");  // no step: no size
 
-    ConversionSettings s;
+    test::RecordingUserInterface ui;
+    GridContext ws(ui);
+    ConversionSettings& s = ws.settings;
     s.FromSouth = "0";
     s.ToNorth = "30";
     s.FromWest = "6";
     s.ToEast = "12";
     s.Scaling = 2;  // n = 3
     s.ObjectSize = 0;
-    test::RecordingUserInterface ui;
-    ShowSelectionSizes(s, ui);
+    ShowSelectionSizes(ws);
+    for (Label l : {Label::NS_Size, Label::NS_Size2, Label::WE_Size, Label::WE_Size2})
+        EXPECT_EQ(ws.facts.text(l), ui.labels[l]) << "the core holds what is shown";
     EXPECT_EQ(ui.labels[Label::NS_Size], "100m");
     EXPECT_EQ(ui.labels[Label::NS_Size2], "100m");
     EXPECT_EQ(ui.labels[Label::WE_Size], "20m");

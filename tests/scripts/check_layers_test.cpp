@@ -39,7 +39,10 @@ TEST(CheckLayers, NamesTheFoldersOfACircle) {
     writeSource(dir, "import/s.cpp", "rwx/w.h");     // import -> rwx -> import
     const test::CommandResult circle = runCheck(dir.path());
     EXPECT_NE(circle.exitCode, 0);
-    EXPECT_NE(circle.out.find("import -> rwx -> import"), std::string::npos) << circle.out;
+    // The circle may be named from either of its folders.
+    EXPECT_TRUE(circle.out.find("import -> rwx -> import") != std::string::npos ||
+                circle.out.find("rwx -> import -> rwx") != std::string::npos)
+        << circle.out;
 
     std::filesystem::remove(dir / "import/s.cpp");
     EXPECT_EQ(runCheck(dir.path()).exitCode, 0);

@@ -94,6 +94,8 @@ public:
     void processEvents() override;
     bool stopRequested() const override { return stop; }
     void appendLogPage(const std::string& line) override { logPage.push_back(line); }
+    void runProgress(const RunProgress& p) override { runEvents.push_back(p); }
+    void gridFactsChanged() override { ++factChanges; }
 
     // Answers given in order to message() calls with buttons other than Ok;
     // Ok (or No) when exhausted.
@@ -111,6 +113,8 @@ public:
     std::map<Command, bool> commands;
     std::vector<int> progress;
     std::vector<std::string> logPage;
+    std::vector<RunProgress> runEvents;
+    int factChanges = 0;
     std::string title;
     bool busy = false;
     int gridChanges = 0;
