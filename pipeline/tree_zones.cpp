@@ -310,9 +310,7 @@ bool TreeZones::placeZone(TileLoop& loop, const LayoutNumbers& numbers, const Tr
     EmitPropdumpLine(loop, PropdumpLine(o));
 
     if (s.BuildWithRobot && loop.Builder) {
-        loop.Builder->BuildObject(o.Owner, toInt32(static_cast<std::int64_t>(o.X) + loop.Run.BotOffsetX), 0, o.Action,
-                                  "", o.Model, o.Yaw, toInt32(static_cast<std::int64_t>(o.Z) + loop.Run.BotOffsetZ),
-                                  o.Y);
+        BuildWithBot(loop, o, o.Y);
         loop.Ui.processEvents();
     }
     return true;

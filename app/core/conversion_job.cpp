@@ -39,14 +39,13 @@ private:
     GroundObjectWriter& writer_;
 };
 
-// The layout's view of the builder bot.
-class BotTileBuilder : public TileBuilder {
+// The layout's view of the builder bot: every generated object is built
+// upright, as BuildObject does.
+class BotTileBuilder : public ObjectSink {
 public:
     explicit BotTileBuilder(BuilderBot& bot) : bot_(bot) {}
-    int BuildObject(std::int32_t owner, std::int32_t x, std::int32_t timestamp, const std::string& action,
-                    const std::string& description, const std::string& model, int yaw, std::int32_t z,
-                    std::int32_t y) override {
-        return bot_.BuildObject(owner, x, timestamp, action, description, model, yaw, z, y);
+    int Put(const WorldObject& o) override {
+        return bot_.BuildObject(o.Owner, o.X, o.Timestamp, o.Action, o.Description, o.Model, o.Yaw, o.Z, o.Y);
     }
 
 private:

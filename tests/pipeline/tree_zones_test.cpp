@@ -37,13 +37,11 @@ struct Built {
     int eventsBefore;
 };
 
-class RecordingBot : public TileBuilder {
+class RecordingBot : public ObjectSink {
 public:
     explicit RecordingBot(const test::RecordingUserInterface& ui) : ui_(ui) {}
-    int BuildObject(std::int32_t owner, std::int32_t x, std::int32_t timestamp, const std::string& action,
-                    const std::string& description, const std::string& model, int yaw, std::int32_t z,
-                    std::int32_t y) override {
-        calls.push_back({owner, x, timestamp, action, description, model, yaw, z, y, ui_.events});
+    int Put(const WorldObject& o) override {
+        calls.push_back({o.Owner, o.X, o.Timestamp, o.Action, o.Description, o.Model, o.Yaw, o.Z, o.Y, ui_.events});
         return 0;
     }
     std::vector<Built> calls;
