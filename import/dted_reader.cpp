@@ -127,14 +127,16 @@ bool allocateGrid(GridContext& ws, std::int64_t width, std::int64_t totalPosts) 
 }
 
 // Profiles west to east into columns LastCol-1 down to 0, posts south to
-// north into rows 0 up. The end of the file ends the read.
-Extremes readProfiles(std::FILE* in, ElevationGrid& grid) {
+// north into rows 0 up. The end of the file ends the read. Window events are
+// handled once per profile.
+Extremes readProfiles(std::FILE* in, ElevationGrid& grid, UserInterface& ui) {
     constexpr int kChunkPosts = 4096;
     Extremes e;
     unsigned char header[kDtedProfileHeaderBytes];
     unsigned char checksum[kDtedChecksumBytes];
     std::vector<unsigned char> chunk(static_cast<std::size_t>(kChunkPosts) * kDtedPostBytes);
     for (int i = 0; i < grid.LastCol; ++i) {
+        ui.processEvents();
         if (std::fread(header, 1, sizeof header, in) != sizeof header) return e;
         const int col = grid.LastCol - 1 - i;
         for (int j = 0; j < grid.LastRow;) {
@@ -184,7 +186,7 @@ int ReadDted(GridContext& ws, std::FILE* in, int postsPerProfile,
     if (source.AskedGridWidth == 0) source.AskedGridWidth = 1;
 
     if (!allocateGrid(ws, source.AskedGridWidth, source.TotalPosts)) return -1;
-    const Extremes e = readProfiles(source.in, ws.grid);
+    const Extremes e = readProfiles(source.in, ws.grid, *ws.ui);
     FinishGridLoad(ws, e.minimum, e.maximum);
     return 0;
 }

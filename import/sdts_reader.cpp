@@ -223,8 +223,8 @@ bool readCellRow(std::FILE* in, int width, int columns, int minimum, std::vector
 
 // Walks CEL0: the leader (unit 1) and the cell format (unit 13), then per row
 // its record units followed by the values. The end of the file ends the read;
-// the rows not reached stay 0.
-void readCells(std::FILE* cel0, const RasterSize& size, int minimum, ElevationGrid& grid) {
+// the rows not reached stay 0. Window events are handled once per row.
+void readCells(std::FILE* cel0, const RasterSize& size, int minimum, ElevationGrid& grid, UserInterface& ui) {
     SdtsUnitReader units(cel0);
     const std::string& leader = units.next();
     const bool shortRecords = leader.compare(0, kShortRecordLeader.size(), kShortRecordLeader) == 0;
@@ -232,6 +232,7 @@ void readCells(std::FILE* cel0, const RasterSize& size, int minimum, ElevationGr
     const int width = units.unit(kCellFormatUnit) == kRealCellFormat ? kRealCellBytes : kIntegerCellBytes;
     std::vector<unsigned char> chunk(static_cast<std::size_t>(kChunkValues) * width);
     for (int v = 0; v < size.rows; ++v) {
+        ui.processEvents();
         units.skip(skipCount);
         if (!readCellRow(cel0, width, size.columns, minimum, chunk, grid.row(size.rows - 1 - v))) return;
         if (!shortRecords) units.skip(1);
@@ -309,7 +310,7 @@ int ReadSdts(GridContext& ws, const std::string& catalogPath) {
     FilePtr cel0 = openModule(ws, catalogPath, slots, kCel0);
     if (!cel0) return -1;
     if (!allocateGrid(ws, size)) return -1;
-    readCells(cel0.get(), size, domain.minimum, ws.grid);
+    readCells(cel0.get(), size, domain.minimum, ws.grid, *ws.ui);
     cel0.reset();
 
     // The tail needs only the difference; taking it from 0 keeps a hostile

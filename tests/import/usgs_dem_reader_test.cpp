@@ -502,6 +502,7 @@ TEST(UsgsDemProfiles, ProfilesAreColumnsByTheirPlaceInTheFile) {
         DemRun r;
         ASSERT_EQ(r.readBytes(recordA(HeaderFields{}) + profiles), 0);
         expectStandardGrid(r.ws.grid);
+        EXPECT_EQ(r.ui.events, 3);  // a long read handles window events once per profile
     }
 }
 
