@@ -6,6 +6,7 @@
 #include "base/elevation_grid.h"
 #include "base/conversion_settings.h"
 #include "base/grid_facts.h"
+#include "base/raster_source.h"
 #include "base/user_interface.h"
 #include "pipeline/window_values.h"
 #include "rwx/texture_zones.h"
@@ -21,6 +22,7 @@ struct Workspace {
     ZoneTable zones;  // texture zones in numeric form; the grid's flattening while a row is flat
     UserInterface* ui;
     GridFacts facts;  // what the read-outs show; windows read it here
+    RasterSource rasterSource;  // set by the GDAL raster reader, cleared by every other read
     bool SettingsModified = false;
     // Object units, step, world-size tables and frame of the world page.
     ShapingWindowState shaping;

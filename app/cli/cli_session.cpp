@@ -55,8 +55,9 @@ int openInput(const ParsedArgs& args, const std::string& path, CliSession& sessi
     ws.settings.DEMFile = path;
     if (auto t = args.value("type")) {
         int type = 0;
-        if (!scanInt(*t, type) || type < 1 || type > 12)
-            return usageError("--type needs a file type from 1 to 12, not \"" + *t + "\"");
+        const int lastType = static_cast<int>(kOpenDialogFileTypes.size());
+        if (!scanInt(*t, type) || type < 1 || type > lastType)
+            return usageError(format("--type needs a file type from 1 to %d, not \"%s\"", lastType, t->c_str()));
         ws.settings.FileType = type;
     }
     if (OpenElevationFile(ws) == kOpenElevationRead && ws.gridLoaded) return 0;

@@ -1,4 +1,5 @@
 // gorvale-cli info: open a file as the open command does and show the read-outs.
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -33,6 +34,46 @@ bool writeGridCells(const ElevationGrid& g, const std::string& path) {
     return std::fclose(out.release()) == 0;
 }
 
+// Shortest text that reads back as the same double, whatever the locale.
+std::string realText(double value) {
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+// Driver, size, pixel size, reference system and no-data count of a raster
+// read through GDAL.
+void printRasterText(const RasterSource& r) {
+    std::printf("Driver:              %s (%s)\n", r.driver.c_str(), r.driverLongName.c_str());
+    std::printf("Raster size:         %d x %d pixels\n", r.fileWidth, r.fileHeight);
+    if (r.hasPixelSize)
+        std::printf("Pixel size:          %s x %s %s\n", realText(r.pixelSizeX).c_str(),
+                    realText(r.pixelSizeY).c_str(), r.units.empty() ? "(no units known)" : r.units.c_str());
+    else
+        std::printf("Pixel size:          unknown\n");
+    const bool wkt = r.crs.find('[') != std::string::npos;
+    std::printf("Reference system:    %s\n",
+                r.crs.empty() ? "unknown" : wkt ? "given as WKT (see --json)" : r.crs.c_str());
+    if (r.noDataCount > 0)
+        std::printf("No-data cells:       %lld (set to %d)\n", static_cast<long long>(r.noDataCount), r.noDataFill);
+    else
+        std::printf("No-data cells:       0\n");
+}
+
+void addRasterJson(JsonObject& o, const RasterSource& r) {
+    o.add("driver", r.driver);
+    if (r.hasPixelSize)
+        o.addRaw("pixelSize", "[" + realText(r.pixelSizeX) + "," + realText(r.pixelSizeY) + "]");
+    else
+        o.addRaw("pixelSize", "null");
+    o.add("pixelUnits", r.units);
+    if (r.crs.empty())
+        o.addRaw("crs", "null");
+    else
+        o.add("crs", r.crs);
+    o.add("noDataCount", static_cast<long long>(r.noDataCount));
+}
+
 void printText(const CliSession& s) {
     const Workspace& ws = *s.ws;
     const ElevationGrid& g = ws.grid;
@@ -48,6 +89,7 @@ void printText(const CliSession& s) {
                 g.SelectionRange);
     std::printf("Selection size:      N-S %s  W-E %s\n", s.ui.label(Label::NS_Size).c_str(),
                 s.ui.label(Label::WE_Size).c_str());
+    if (ws.rasterSource.present) printRasterText(ws.rasterSource);
 }
 
 void printJson(const CliSession& s) {
@@ -73,6 +115,7 @@ void printJson(const CliSession& s) {
         .add("selectionRange", g.SelectionRange)
         .add("nsSize", s.ui.label(Label::NS_Size))
         .add("weSize", s.ui.label(Label::WE_Size));
+    if (ws.rasterSource.present) addRasterJson(o, ws.rasterSource);
     std::printf("%s\n", o.str().c_str());
 }
 

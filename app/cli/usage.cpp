@@ -9,8 +9,11 @@ Commands:
   info FILE [--type N] [--json] [--grid-out PATH] [reader answers] [--set KEY=VALUE ...]
       Opens FILE through the format detection exactly as the program's open command does and
       prints what a user sees afterwards: the model's name, rows and columns as displayed, the
-      elevation range, the bounding rectangle after the reset and the selection statistics.
-      --type N          the open dialog's file type (1-12) used by the detection; default 1
+      elevation range, the bounding rectangle after the reset and the selection statistics;
+      for a raster read through GDAL also its driver, pixel size, reference system and the
+      number of no-data cells.
+      --type N          the open dialog's file type (1-13) used by the detection; default 1;
+                        13 reads any file through GDAL
       --json            print the read-outs as one JSON object
       --grid-out PATH   write the grid cells as little-endian 32-bit integers, row 0 (south)
                         first, each row from column 0 (east); LastRow+1 rows of LastCol+1 values
@@ -26,8 +29,9 @@ Commands:
   project show FILE
       Prints the settings of a project file, section by section.
 
-  export --format terragen|vistapro [--scale S] [--square-avg] [--type N] [--set ...] INPUT OUTPUT
-      Opens INPUT and saves its grid as a Terragen or VistaPro ASCII file.
+  export --format terragen|vistapro|gtiff [--scale S] [--square-avg] [--type N] [--set ...] INPUT OUTPUT
+      Opens INPUT and saves its grid as a Terragen or VistaPro ASCII file, or whole as a
+      32-bit integer GeoTIFF, north up (georeferenced when INPUT was a georeferenced raster).
       --scale S         1-100: Terragen averages S x S blocks, VistaPro takes every S-th point
       --square-avg      Terragen: root mean square of each block instead of the mean
 
