@@ -242,6 +242,8 @@ TEST_F(GdalRasterSamples, EveryKindOfRasterMatchesGdalCellForCell) {
         {"Float64 thirds, pre-scale 10", "thirds.tif", &thirds, float64, "GTiff", {}, {.preScale = 1}, 0},
         {"Int16 voids", "voids.tif", &voids, int16Voids, "GTiff", {}, {.noData = -32768.0}, 3},
         {"ERDAS Imagine", "n43.img", &source, int16, "HFA", {}, {}, 0},
+        {"UInt16", "n43_u16.tif", &source, RasterSpec{GDT_UInt16}, "GTiff", {}, {.preScale = 1}, 0},
+        {"Byte (clamped by GDAL's writer)", "n43_byte.tif", &source, RasterSpec{GDT_Byte}, "GTiff", {}, {}, 0},
         {"south-up rows", "southup.tif", &source, southUp, "GTiff", {}, {.northFirst = false}, 0},
     };
     for (const Case& c : cases) {
