@@ -8,13 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include <cpl_conv.h>
-#include <gdal_priv.h>
-#include <ogr_spatialref.h>
-
 #include "base/c_file.h"
 #include "base/text_convert.h"
-#include "import/gdal_session.h"
+#include "import/gdal_library.h"
 #include "import/grid_operations.h"
 #include "import/raster_reader_support.h"
 #include "import/terrain_file_support.h"
@@ -31,31 +27,6 @@ constexpr std::int32_t kLowestValue = kNoDataMark + 1;
 // of lines is larger).
 constexpr std::int64_t kStripBytes = std::int64_t{1} << 20;
 
-// How band values are fetched and turned into grid values.
-enum class SampleKind {
-    Integer16,  // fetched as 16-bit integers (SRTM, most DEMs): exact, half the bytes to move
-    Integer,  // fetched as 32-bit integers: exact
-    Real32,   // fetched as floats: single precision, as the ASCII grid reader
-    Real64,   // fetched as doubles: 64-bit integers and reals
-};
-
-SampleKind sampleKindOf(GDALDataType type) {
-    switch (type) {
-        case GDT_Byte:
-        case GDT_Int16:
-            return SampleKind::Integer16;
-        case GDT_UInt16:
-        case GDT_Int32:
-        case GDT_CInt16:
-        case GDT_CInt32:
-            return SampleKind::Integer;
-        case GDT_Float32:
-        case GDT_CFloat32:
-            return SampleKind::Real32;
-        default:
-            return SampleKind::Real64;  // UInt32 and wider integers, doubles
-    }
-}
 
 // The no-data value and the vertical pre-scale factor in each fetch type.
 struct ValueRule {
@@ -173,10 +144,7 @@ void placeLines(ElevationGrid& g, const Placement& p, const Sample* lines, int f
 // taken in pieces.
 constexpr std::int64_t kMaxBlockRowBytes = std::int64_t{64} << 20;
 
-int linesPerStrip(GDALRasterBand& band, int fileWidth, int fileHeight, int sampleBytes) {
-    int blockX = 0;
-    int blockY = 0;
-    band.GetBlockSize(&blockX, &blockY);
+int linesPerStrip(int blockY, int fileWidth, int fileHeight, int sampleBytes) {
     const std::int64_t lineBytes = std::int64_t{fileWidth} * sampleBytes;
     std::int64_t lines = std::max<std::int64_t>(1, kStripBytes / lineBytes);
     if (blockY > 1) {
@@ -191,17 +159,16 @@ int linesPerStrip(GDALRasterBand& band, int fileWidth, int fileHeight, int sampl
 // Reads band 1 strip by strip into the grid. False with GDAL's reason when
 // a read fails.
 template <typename Sample>
-bool readBand(Workspace& ws, ElevationGrid& g, GDALRasterBand& band, GDALDataType fetchType, const Placement& p,
+bool readBand(Workspace& ws, ElevationGrid& g, GdalRaster& raster, GdalFetch fetch, const Placement& p,
               const ValueRule& rule, ReadTally& tally) {
-    const int strip = linesPerStrip(band, p.fileWidth, p.fileHeight, static_cast<int>(sizeof(Sample)));
+    const int strip =
+        linesPerStrip(raster.facts().blockHeight, p.fileWidth, p.fileHeight, static_cast<int>(sizeof(Sample)));
     std::vector<Sample> buffer(static_cast<std::size_t>(strip) * static_cast<std::size_t>(p.fileWidth));
     // Lines past the last one taken (odd trailing line with SkipElevation) are not read.
     const int linesNeeded = (p.rows - 1) * p.step + 1;
     for (int y0 = 0; y0 < linesNeeded; y0 += strip) {
         const int count = std::min(strip, linesNeeded - y0);
-        if (band.RasterIO(GF_Read, 0, y0, p.fileWidth, count, buffer.data(), p.fileWidth, count, fetchType, 0, 0,
-                          nullptr) != CE_None)
-            return false;
+        if (!raster.readLines(y0, count, fetch, buffer.data())) return false;
         placeLines(g, p, buffer.data(), y0, count, rule, tally);
         ws.ui->setProgress(static_cast<int>(std::int64_t{y0 + count} * UserInterface::kProgressMax / linesNeeded));
     }
@@ -242,33 +209,17 @@ private:
     FilePtr file_;
 };
 
-struct GdalDatasetCloser {
-    void operator()(GDALDataset* ds) const noexcept { GDALClose(GDALDataset::ToHandle(ds)); }
-};
-using DatasetPtr = std::unique_ptr<GDALDataset, GdalDatasetCloser>;
-
-std::string wktOf(const OGRSpatialReference& srs) {
-    char* wkt = nullptr;
-    std::string text;
-    if (srs.exportToWkt(&wkt) == OGRERR_NONE && wkt) text = wkt;
-    CPLFree(wkt);
-    return text;
-}
-
 // Driver, pixel size, units and reference system for the read-outs, and the
 // georeferencing of the grid for a later export.
-RasterSource describe(GDALDataset& ds, const Placement& p) {
+RasterSource describe(const GdalRasterFacts& f, const Placement& p) {
     RasterSource s;
     s.present = true;
-    if (GDALDriver* driver = ds.GetDriver()) {
-        s.driver = driver->GetDescription();
-        const char* longName = driver->GetMetadataItem(GDAL_DMD_LONGNAME);
-        s.driverLongName = longName ? longName : s.driver;
-    }
+    s.driver = f.driver;
+    s.driverLongName = f.driverLongName;
     s.fileWidth = p.fileWidth;
     s.fileHeight = p.fileHeight;
-    double gt[6];
-    if (ds.GetGeoTransform(gt) == CE_None) {
+    if (f.hasGeoTransform) {
+        const auto& gt = f.geoTransform;
         s.hasPixelSize = true;
         s.pixelSizeX = std::hypot(gt[1], gt[4]) * p.step;
         s.pixelSizeY = std::hypot(gt[2], gt[5]) * p.step;
@@ -279,25 +230,16 @@ RasterSource describe(GDALDataset& ds, const Placement& p) {
             s.gridCols = p.cols;
         }
     }
-    if (const OGRSpatialReference* srs = ds.GetSpatialRef()) {
-        const char* unitName = nullptr;
-        if (srs->IsGeographic())
-            srs->GetAngularUnits(&unitName);
-        else
-            srs->GetLinearUnits(&unitName);
-        if (unitName) s.units = unitName;
-        s.crsWkt = wktOf(*srs);
-        const char* authority = srs->GetAuthorityName(nullptr);
-        const char* code = srs->GetAuthorityCode(nullptr);
-        s.crs = authority && code ? std::string(authority) + ":" + code : s.crsWkt;
-    }
+    s.units = f.units;
+    s.crs = f.crs;
+    s.crsWkt = f.crsWkt;
     return s;
 }
 
 // The file's georeferencing says which edge its first line and pixel are.
-void orient(GDALDataset& ds, Placement& p) {
-    double gt[6];
-    if (ds.GetGeoTransform(gt) != CE_None || gt[2] != 0 || gt[4] != 0) return;
+void orient(const GdalRasterFacts& f, Placement& p) {
+    const auto& gt = f.geoTransform;
+    if (!f.hasGeoTransform || gt[2] != 0 || gt[4] != 0) return;
     p.northFirst = !(gt[5] > 0);
     p.westFirst = !(gt[1] < 0);
 }
@@ -311,31 +253,32 @@ int refuse(Workspace& ws, ReadLog& log, const std::string& text) {
 }  // namespace
 
 int ReadGdalRaster(Workspace& ws, const std::string& path) {
-    GdalSession gdal;
     ReadLog log(ws);
     BusyCursor busy(*ws.ui);
 
-    DatasetPtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
-    if (!ds)
-        return refuse(ws, log, format("%s could not be opened as a raster: %s", path.c_str(),
-                                      GdalSession::lastError("GDAL does not recognise it").c_str()));
-    if (ds->GetRasterCount() < 1)
+    std::string error;
+    GdalLibrary* gdal = gdalLibrary(error);
+    if (!gdal) return refuse(ws, log, format("%s cannot be read: %s", path.c_str(), error.c_str()));
+    const std::unique_ptr<GdalRaster> raster = gdal->open(path, error);
+    if (!raster)
+        return refuse(ws, log, format("%s could not be opened as a raster: %s", path.c_str(), error.c_str()));
+    const GdalRasterFacts& facts = raster->facts();
+    if (facts.bands < 1)
         return refuse(ws, log, format("%s holds no raster band to read elevations from!", path.c_str()));
-    GDALRasterBand& band = *ds->GetRasterBand(1);
 
     Placement p;
-    p.fileWidth = ds->GetRasterXSize();
-    p.fileHeight = ds->GetRasterYSize();
+    p.fileWidth = facts.width;
+    p.fileHeight = facts.height;
     p.step = ws.settings.SkipElevation ? 2 : 1;
     p.rows = (p.fileHeight + p.step - 1) / p.step;
     p.cols = (p.fileWidth + p.step - 1) / p.step;
-    orient(*ds, p);
+    orient(facts, p);
 
-    GDALDriver* driver = ds->GetDriver();
-    const std::string formatName =
-        driver && driver->GetMetadataItem(GDAL_DMD_LONGNAME) ? driver->GetMetadataItem(GDAL_DMD_LONGNAME)
-                                                             : kGdalRasterFormatName;
+    const std::string formatName = facts.driverLongName.empty() ? kGdalRasterFormatName : facts.driverLongName;
     log.write(format("Reading %s (%s, %d x %d)\n", path.c_str(), formatName.c_str(), p.fileWidth, p.fileHeight));
+    if (p.rows <= 0 || p.cols <= 0)
+        return refuse(ws, log, format("%s file %s: invalid grid size of %d rows by %d columns!", formatName.c_str(),
+                                      path.c_str(), p.fileHeight, p.fileWidth));
     // The cell limit is checked before anything is allocated.
     if (std::int64_t{p.rows} > ElevationGrid::kMaxCells / std::max(p.cols, 1))
         return refuse(ws, log, format("%s file %s: a grid of %d rows by %d columns is too large (at most %lld points)!",
@@ -350,29 +293,26 @@ int ReadGdalRaster(Workspace& ws, const std::string& path) {
     g.LastRow = p.rows - 1;
     g.LastCol = p.cols - 1;
 
-    int hasNoData = 0;
-    const double noData = band.GetNoDataValue(&hasNoData);
-    const ValueRule rule = makeValueRule(verticalPreScaleFactor(ws.settings), hasNoData != 0, noData);
+    const ValueRule rule = makeValueRule(verticalPreScaleFactor(ws.settings), facts.hasNoData, facts.noData);
     ReadTally tally;
     bool read = false;
-    switch (sampleKindOf(band.GetRasterDataType())) {
-        case SampleKind::Integer16:
-            read = readBand<std::int16_t>(ws, g, band, GDT_Int16, p, rule, tally);
+    switch (facts.fetch) {
+        case GdalFetch::Int16:
+            read = readBand<std::int16_t>(ws, g, *raster, facts.fetch, p, rule, tally);
             break;
-        case SampleKind::Integer:
-            read = readBand<std::int32_t>(ws, g, band, GDT_Int32, p, rule, tally);
+        case GdalFetch::Int32:
+            read = readBand<std::int32_t>(ws, g, *raster, facts.fetch, p, rule, tally);
             break;
-        case SampleKind::Real32:
-            read = readBand<float>(ws, g, band, GDT_Float32, p, rule, tally);
+        case GdalFetch::Float32:
+            read = readBand<float>(ws, g, *raster, facts.fetch, p, rule, tally);
             break;
-        case SampleKind::Real64:
-            read = readBand<double>(ws, g, band, GDT_Float64, p, rule, tally);
+        case GdalFetch::Float64:
+            read = readBand<double>(ws, g, *raster, facts.fetch, p, rule, tally);
             break;
     }
     ws.ui->setProgress(0);
     if (!read)
-        return refuse(ws, log, format("%s could not be read: %s", path.c_str(),
-                                      GdalSession::lastError("GDAL gives no reason").c_str()));
+        return refuse(ws, log, format("%s could not be read: %s", path.c_str(), raster->lastError().c_str()));
 
     const std::int32_t fill = tally.valid.empty() ? 0 : tally.valid.minimum();
     if (tally.noData > 0) fillNoData(g, p, fill);
@@ -381,7 +321,7 @@ int ReadGdalRaster(Workspace& ws, const std::string& path) {
     g.setFlattening(ws.grid.flattening());
     ws.grid = std::move(g);
 
-    ws.rasterSource = describe(*ds, p);
+    ws.rasterSource = describe(facts, p);
     ws.rasterSource.noDataCount = tally.noData;
     ws.rasterSource.noDataFill = fill;
     if (tally.noData > 0)

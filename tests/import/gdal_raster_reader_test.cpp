@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <sys/wait.h>
 
 #include <gdal_priv.h>
 #include <gdal_utils.h>
 
 #include "import/gdal_geotiff_writer.h"
-#include "import/gdal_session.h"
 #include "import/open_elevation_file.h"
 #include "import/terrain_export.h"
 #include "base/text_convert.h"
@@ -28,6 +28,19 @@ using test::ReaderHarness;
 using test::shownOnceContaining;
 
 // ---- Rasters made with GDAL itself ---------------------------------------------
+
+// GDAL as the tests use it to make and read back rasters: drivers
+// registered, complaints about the damaged files kept off the output.
+struct GdalForTests {
+    GdalForTests() {
+        static const bool ready = [] {
+            GDALAllRegister();
+            CPLSetErrorHandler(CPLQuietErrorHandler);
+            return true;
+        }();
+        (void)ready;
+    }
+};
 
 struct DatasetCloser {
     void operator()(GDALDataset* ds) const noexcept { GDALClose(GDALDataset::ToHandle(ds)); }
@@ -45,7 +58,7 @@ struct Raster {
 };
 
 DatasetPtr openRaster(const std::filesystem::path& path) {
-    GdalSession gdal;
+    GdalForTests gdal;
     return DatasetPtr(GDALDataset::Open(path.string().c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
 }
 
@@ -87,7 +100,7 @@ struct RasterSpec {
 // several drivers only copy) to `path`, with creation options.
 void writeRaster(const Raster& r, const RasterSpec& spec, const char* driverName, const std::filesystem::path& path,
                  const std::vector<std::string>& options = {}) {
-    GdalSession gdal;
+    GdalForTests gdal;
     GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
     DatasetPtr src(mem->Create("", r.width, r.height, 1, spec.type, nullptr));
     ASSERT_TRUE(src);
@@ -115,7 +128,7 @@ void writeRaster(const Raster& r, const RasterSpec& spec, const char* driverName
 
 // A mosaic of `tiles` as GDAL's own VRT builder makes it.
 void buildVrt(const std::filesystem::path& path, const std::vector<std::filesystem::path>& tiles) {
-    GdalSession gdal;
+    GdalForTests gdal;
     std::vector<std::string> names;
     for (const auto& t : tiles) names.push_back(t.string());
     std::vector<const char*> pointers;
@@ -531,6 +544,30 @@ TEST_F(GdalRasterSamples, CliInfoShowsTheRasterFactsAndExportWritesAGeoTiff) {
     r = test::runCli("info " + (dir / "bad.hgt").string());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("bad.hgt"), std::string::npos) << r.out;
+}
+
+TEST_F(GdalRasterSamples, WithoutItsGdalModuleTheProgramSaysSoAndReadsEverythingElse) {
+    // A copy of the program in a folder without the module beside it.
+    const auto cli = dir / "gorvale-cli";
+    std::filesystem::copy_file(GORVALE_CLI_PATH, cli);
+    writeRaster(n43(), {}, "GTiff", dir / "n43.tif");
+    auto run = [&](const std::string& file) {
+        test::CommandResult r;
+        const std::string command = "GORVALE_GDAL_MODULE= LD_LIBRARY_PATH= " + cli.string() + " info " + file + " 2>&1";
+        FILE* p = popen(command.c_str(), "r");
+        if (!p) return r;
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+        const int status = pclose(p);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    };
+    test::CommandResult r = run((dir / "n43.tif").string());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("n43.tif cannot be read: the GDAL module could not be loaded"), std::string::npos) << r.out;
+    r = run(test::examplePath("n43.dem"));
+    EXPECT_EQ(r.exitCode, 0) << r.out;
 }
 
 }  // namespace

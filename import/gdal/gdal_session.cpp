@@ -1,4 +1,4 @@
-#include "import/gdal_session.h"
+#include "import/gdal/gdal_session.h"
 
 #include <mutex>
 
