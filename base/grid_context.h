@@ -9,6 +9,7 @@
 #include "base/conversion_settings.h"
 #include "base/elevation_grid.h"
 #include "base/grid_facts.h"
+#include "base/raster_source.h"
 #include "base/user_interface.h"
 
 namespace gorvale {
@@ -21,6 +22,7 @@ struct GridContext {
     ElevationGrid grid;
     UserInterface* ui;
     GridFacts facts;  // what the read-outs show; windows read it here
+    RasterSource rasterSource;  // set by the GDAL raster reader, cleared by every other read
     bool SettingsModified = false;
     bool gridLoaded = false;  // a reader succeeded since start
     // Grid position of the world's origin, set by the elevation-dump reader.

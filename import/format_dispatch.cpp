@@ -6,7 +6,7 @@ namespace gorvale {
 
 // The DTED filter once read "*.max,*.min", which no file matches; the
 // patterns are separated by ';' throughout.
-const std::array<OpenDialogFileType, 12> kOpenDialogFileTypes = {{
+const std::array<OpenDialogFileType, 13> kOpenDialogFileTypes = {{
     {"USGS DEM/CDO/SDTS Files (*.dem;*.cdo;*catd.ddf)", "*.dem;*.cdo;*catd.ddf"},
     {"ETOPO5 (*.bin)", "*.bin"},
     {"hf-lab import (*.oct)", "*.oct"},
@@ -19,6 +19,7 @@ const std::array<OpenDialogFileType, 12> kOpenDialogFileTypes = {{
     {"DTED Level 0 (*.dt0, *.max, *.min,*.avg))", "*.dt0;*.max;*.min;*.avg"},
     {"AW Elevation Dump (*.txt)", "*.txt"},
     {"All Files (*.*)", "*.*"},
+    {"GeoTIFF, SRTM and other GDAL rasters (*.tif;*.tiff;*.hgt;*.vrt;*.img)", "*.tif;*.tiff;*.hgt;*.vrt;*.img"},
 }};
 
 const OpenDialogFileType* openDialogFileType(int fileType) {
@@ -48,6 +49,8 @@ constexpr std::string_view kTerragenSignature = "TERRAGEN";  // exact
 constexpr std::string_view kLevellerSignature = "trrn";      // exact
 constexpr std::string_view kAsciiGridSignature = "ncol";     // any case
 constexpr long kTerragenBodyOffset = 8;
+constexpr int kGdalRasterRule = 15;
+constexpr int kUsgsDemRule = 16;
 constexpr int kDtedLevel0Posts = 121;
 constexpr int kDtedMergedPosts = 120;
 // Any FileType from "Binary Terrain" on sends a ".txt" file to the propdump reader.
@@ -101,6 +104,7 @@ DispatchDecision chooseReader(const std::string& path, int fileType, std::string
     if (firstBytes.size() > static_cast<std::size_t>(kFirstBytesLength))
         firstBytes = firstBytes.substr(0, kFirstBytesLength);
 
+    if (fileType == kFileTypeGdalRaster) return decide(kGdalRasterRule, ReaderKind::GdalRaster, Handover::ByName);
     if (extensionIs(ext, ".BMP")) return decide(1, ReaderKind::Bitmap, Handover::ByName);
     if (fileType == kFileTypeElevdump) return decide(2, ReaderKind::Elevdump, Handover::OpenTextStream);
     if (firstLineLowered.find(kElevdumpVersion1) != std::string_view::npos)
@@ -125,7 +129,10 @@ DispatchDecision chooseReader(const std::string& path, int fileType, std::string
         return decide(13, ReaderKind::Leveller, Handover::ReopenBinary);
     if (startsWithIgnoringCase(firstBytes, kAsciiGridSignature) && extensionIs(ext, ".ASC"))
         return decide(14, ReaderKind::AsciiGrid, Handover::ReopenText);
-    return decide(15, ReaderKind::UsgsDem, Handover::OpenTextStream);
+    // ".TIF" compares 4 characters, so ".TIFF" matches as well.
+    if (extensionIs(ext, ".TIF") || extensionIs(ext, ".HGT") || extensionIs(ext, ".VRT") || extensionIs(ext, ".IMG"))
+        return decide(kGdalRasterRule, ReaderKind::GdalRaster, Handover::ByName);
+    return decide(kUsgsDemRule, ReaderKind::UsgsDem, Handover::OpenTextStream);
 }
 
 const char* readerKindName(ReaderKind kind) {
@@ -143,6 +150,7 @@ const char* readerKindName(ReaderKind kind) {
         case ReaderKind::Leveller: return "Leveller";
         case ReaderKind::AsciiGrid: return "ARC/INFO ASCII grid";
         case ReaderKind::UsgsDem: return "USGS DEM";
+        case ReaderKind::GdalRaster: return "GDAL raster";
     }
     return "Unknown";
 }

@@ -24,6 +24,7 @@ enum class ReaderKind {
     Leveller,
     AsciiGrid,
     UsgsDem,
+    GdalRaster,
 };
 
 // How the file reaches the reader.
@@ -36,7 +37,7 @@ enum class Handover {
 
 struct DispatchDecision {
     ReaderKind kind = ReaderKind::UsgsDem;
-    int rule = 15;                 // which of the ordered rules matched, 1 to 15
+    int rule = 16;                 // which of the ordered rules matched, 1 to 16 (the USGS DEM fallback)
     Handover handover = Handover::OpenTextStream;
     long startOffset = 0;          // stream position handed over (after the Terragen signature: 8)
     int postsPerProfile = 0;       // DTED only: 121 for level-0 cells, 120 for merged tiles
@@ -62,12 +63,13 @@ inline constexpr int kFileTypePropdump = 9;
 inline constexpr int kFileTypeDted = 10;
 inline constexpr int kFileTypeElevdump = 11;
 inline constexpr int kFileTypeAllFiles = 12;
+inline constexpr int kFileTypeGdalRaster = 13;  // forces the GDAL raster reader for any file
 
 struct OpenDialogFileType {
     const char* name;     // shown in the dialog's file-type list
     const char* pattern;  // file-name patterns separated by ';'
 };
-extern const std::array<OpenDialogFileType, 12> kOpenDialogFileTypes;
+extern const std::array<OpenDialogFileType, 13> kOpenDialogFileTypes;
 
 // The entry of a 1-based FileType, or nullptr when out of range.
 const OpenDialogFileType* openDialogFileType(int fileType);
@@ -79,7 +81,10 @@ std::vector<std::string> openDialogPatterns(int fileType);
 // the name has no dot.
 std::string dispatchExtension(const std::string& path);
 
-// The ordered rules. firstLineLowered is the first line (at most 1023
+// The ordered rules. The GDAL raster rule (15: ".TIF", so also ".TIFF",
+// ".HGT", ".VRT", ".IMG") comes just before the USGS DEM fallback (16); the
+// file type kFileTypeGdalRaster sends any file to it ahead of every other
+// rule and reports rule 15 too. firstLineLowered is the first line (at most 1023
 // characters) in lower case; firstBytes the first bytes of the file (up to 8;
 // fewer when the file is shorter).
 DispatchDecision chooseReader(const std::string& path, int fileType, std::string_view firstLineLowered,

@@ -6,6 +6,7 @@
 #include "import/elevdump_reader.h"
 #include "import/dted_reader.h"
 #include "import/etopo5_reader.h"
+#include "import/gdal_raster_reader.h"
 #include "import/leveller_reader.h"
 #include "import/sdts_reader.h"
 #include "import/terragen_reader.h"
@@ -42,6 +43,7 @@ const ReaderTable& installedReaders() {
         t.elevdump = &ReadElevdump;
         t.usgsDem = &ReadUsgsDem;
         t.propdumpReadBack = &ReadPropdumpBack;
+        t.gdalRaster = &ReadGdalRaster;
         return t;
     }();
     return table;
@@ -62,6 +64,7 @@ bool ReaderTable::has(ReaderKind kind) const {
         case ReaderKind::Leveller: return leveller != nullptr;
         case ReaderKind::AsciiGrid: return asciiGrid != nullptr;
         case ReaderKind::UsgsDem: return usgsDem != nullptr;
+        case ReaderKind::GdalRaster: return gdalRaster != nullptr;
     }
     return false;
 }
@@ -128,6 +131,7 @@ int callNamedReader(const ReaderTable& readers, const DispatchDecision& d, GridC
         case ReaderKind::Bitmap: return readers.bitmap(ws, path);
         case ReaderKind::PropdumpReadBack: return readers.propdumpReadBack(ws, path);
         case ReaderKind::Sdts: return readers.sdts(ws, path);
+        case ReaderKind::GdalRaster: return readers.gdalRaster(ws, path);
         default: return -1;  // stream readers never get here
     }
 }
@@ -208,6 +212,9 @@ int OpenElevationFile(GridContext& ws, const ReaderTable& readers, OpenElevation
         }
         out.result = out.readerCode == 0 && ws.grid.hasStorage() ? kOpenElevationRead
                                                                   : kOpenElevationReaderFailed;
+        // The raster facts describe a grid read through GDAL, and no other.
+        if (out.result == kOpenElevationRead && out.decision.kind != ReaderKind::GdalRaster)
+            ws.rasterSource = RasterSource{};
     }
     // Generate was offered as soon as the file opened; never leave it on
     // without a grid to convert.

@@ -36,6 +36,7 @@ struct ReaderTable {
     StreamReader leveller = nullptr;         // ReadLeveller (binary stream)
     StreamReader asciiGrid = nullptr;        // ReadAsciiGrid (text stream at its start)
     StreamReader usgsDem = nullptr;          // ReadUsgsDem (text stream at its start)
+    NamedReader gdalRaster = nullptr;        // ReadGdalRaster (name)
 
     bool has(ReaderKind kind) const;
 };

@@ -10,6 +10,7 @@
 
 #include "base/c_file.h"
 #include "base/text_convert.h"
+#include "import/gdal_geotiff_writer.h"
 
 namespace gorvale {
 namespace {
@@ -178,6 +179,7 @@ int ExportTerrain(GridContext& ws, ExportFormat exportFormat, const std::string&
         ws.ui->message("There is no elevation model to save.", kCaption, MessageKind::Error, Buttons::Ok);
         return -1;
     }
+    if (exportFormat == ExportFormat::GeoTiff) return WriteGeoTiff(ws, path);
     if (blockSize < kMinExportBlockSize || blockSize > kMaxExportBlockSize) {
         ws.ui->message(format("Hor/Vert Scale must be between %d and %d (it is %d).", kMinExportBlockSize,
                               kMaxExportBlockSize, blockSize),

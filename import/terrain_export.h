@@ -12,7 +12,7 @@
 
 namespace gorvale {
 
-enum class ExportFormat { Terragen, VistaPro };
+enum class ExportFormat { Terragen, VistaPro, GeoTiff };
 
 inline constexpr int kMinExportBlockSize = 1;
 inline constexpr int kMaxExportBlockSize = 100;
@@ -30,7 +30,9 @@ struct TerragenScaling {
 };
 TerragenScaling ChooseTerragenScaling(std::int32_t minimum, std::int32_t maximum);
 
-// Writes the grid to `path` (no dialog: the caller chose the name).
+// Writes the grid to `path` (no dialog: the caller chose the name). A
+// GeoTIFF is always the whole grid, north up, in 32-bit integers: blockSize
+// and squareAvg do not apply to it.
 // blockSize is the "Hor/Vert Scale" S, 1 to 100: Terragen averages S x S
 // blocks (root mean square with squareAvg), VistaPro takes every S-th value.
 // Returns 0 when written. Returns -1 after a message when there is no grid,

@@ -119,7 +119,7 @@ int openInput(const ParsedArgs& args, const std::string& path, CliSession& sessi
     if (auto t = args.value("type")) {
         const int type = fileTypeFromOption(*t);
         if (type == 0)
-            return usageError("--type needs a file type from 1 to 12 or its name (" + fileTypeNames() + "), not \"" +
+            return usageError("--type needs a file type from 1 to 13 or its name (" + fileTypeNames() + "), not \"" +
                               *t + "\"");
         ws.settings.FileType = type;
     }

@@ -1,5 +1,5 @@
-// gorvale-cli export: open an elevation file and save its grid as a Terragen
-// or VistaPro file.
+// gorvale-cli export: open an elevation file and save its grid as a Terragen,
+// VistaPro or GeoTIFF file.
 #include <cstdio>
 
 #include "app/cli/cli_commands.h"
@@ -24,8 +24,12 @@ int runExport(int argc, char** argv, int first) {
         format = ExportFormat::Terragen;
     else if (formatName == "vistapro")
         format = ExportFormat::VistaPro;
+    else if (formatName == "gtiff")
+        format = ExportFormat::GeoTiff;
     else
-        return usageError("--format must be terragen or vistapro");
+        return usageError("--format must be terragen, vistapro or gtiff");
+    if (format == ExportFormat::GeoTiff && args.value("scale"))
+        return usageError("--scale does not apply to gtiff: the whole grid is written");
     int scale = 1;
     if (auto s = args.value("scale")) {
         if (!scanInt(*s, scale) || scale < kMinExportBlockSize || scale > kMaxExportBlockSize)

@@ -1,5 +1,6 @@
 // gorvale-cli info: open a file as the open command does and show the read-outs.
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -39,6 +40,46 @@ bool writeGridCells(const ElevationGrid& g, const std::string& path) {
     return std::fclose(out.release()) == 0;
 }
 
+// Shortest text that reads back as the same double, whatever the locale.
+std::string realText(double value) {
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+// Driver, size, pixel size, reference system and no-data count of a raster
+// read through GDAL.
+void printRasterText(const RasterSource& r) {
+    std::printf("Driver:              %s (%s)\n", r.driver.c_str(), r.driverLongName.c_str());
+    std::printf("Raster size:         %d x %d pixels\n", r.fileWidth, r.fileHeight);
+    if (r.hasPixelSize)
+        std::printf("Pixel size:          %s x %s %s\n", realText(r.pixelSizeX).c_str(),
+                    realText(r.pixelSizeY).c_str(), r.units.empty() ? "(no units known)" : r.units.c_str());
+    else
+        std::printf("Pixel size:          unknown\n");
+    const bool wkt = r.crs.find('[') != std::string::npos;
+    std::printf("Reference system:    %s\n",
+                r.crs.empty() ? "unknown" : wkt ? "given as WKT (see --json)" : r.crs.c_str());
+    if (r.noDataCount > 0)
+        std::printf("No-data cells:       %lld (set to %d)\n", static_cast<long long>(r.noDataCount), r.noDataFill);
+    else
+        std::printf("No-data cells:       0\n");
+}
+
+void addRasterJson(JsonObject& o, const RasterSource& r) {
+    o.add("driver", r.driver);
+    if (r.hasPixelSize)
+        o.addRaw("pixelSize", "[" + realText(r.pixelSizeX) + "," + realText(r.pixelSizeY) + "]");
+    else
+        o.addRaw("pixelSize", "null");
+    o.add("pixelUnits", r.units);
+    if (r.crs.empty())
+        o.addRaw("crs", "null");
+    else
+        o.add("crs", r.crs);
+    o.add("noDataCount", static_cast<long long>(r.noDataCount));
+}
+
 // A size-of-selection label ("4650m") as its number of metres; -1 for "Unknown".
 long long metresOf(const std::string& label) {
     int metres = -1;
@@ -64,6 +105,7 @@ void printText(const CliSession& s, const char* format, const VoidCells& voids) 
     std::string values;
     for (std::int32_t v : voids.values) values += (values.empty() ? "" : ", ") + std::to_string(v);
     std::printf("Void cells:          %lld%s\n", voids.count, values.empty() ? "" : (" (" + values + ")").c_str());
+    if (ws.rasterSource.present) printRasterText(ws.rasterSource);
 }
 
 void printJson(const CliSession& s, const char* format, const VoidCells& voids) {
@@ -98,6 +140,7 @@ void printJson(const CliSession& s, const char* format, const VoidCells& voids) 
         .addRaw("weSizeMetres", we < 0 ? "null" : std::to_string(we))
         .add("voidCells", voids.count)
         .addRaw("voidValues", values);
+    if (ws.rasterSource.present) addRasterJson(o, ws.rasterSource);
     std::printf("%s\n", o.str().c_str());
 }
 

@@ -24,6 +24,7 @@ const std::vector<FileTypeRow>& fileTypeRows() {
         {kFileTypeDted, "dted", "DTED level 0 (and .txt files as propdumps)"},
         {kFileTypeElevdump, "elevdump", "AW Elevation Dump, whatever the extension"},
         {kFileTypeAllFiles, "all", "by extension and content (.txt files as propdumps)"},
+        {kFileTypeGdalRaster, "gdal", "GeoTIFF, SRTM HGT, VRT and any other raster GDAL reads"},
     };
     return rows;
 }

@@ -7,9 +7,11 @@ extern const char* const kInfoUsage = R"(  info FILE [--type T] [--json] [--grid
       prints what a user sees afterwards: the format detected, the model's name, rows and
       columns as displayed, the elevation range, the bounding rectangle after the reset, the
       selection statistics and the void cells (-32767 or -32000, likely no-data: they become
-      vertices like any other value). A project file (.gvl) is loaded as generate loads it
+      vertices like any other value); for a raster read through GDAL also its driver, pixel
+      size, reference system and the number of no-data cells ("driver", "pixelSize",
+      "pixelUnits", "crs", "noDataCount" in JSON). A project file (.gvl) is loaded as generate loads it
       and its elevation file shown, with warnings for values that do not read.
-      --type T          the open dialog's file type, by number (1-12) or name (see "formats");
+      --type T          the open dialog's file type, by number (1-13; 13 reads any file through GDAL) or name (see "formats");
                         default 1
       --json            print the read-outs as one JSON object with camelCase keys; numbers are
                         numbers: "format", "size" [columns, rows], "nsSizeMetres",
@@ -49,8 +51,9 @@ extern const char* const kProjectUsage = R"(  project new FILE [--set KEY=VALUE 
 )";
 
 extern const char* const kExportUsage =
-    R"(  export --format terragen|vistapro [--scale S] [--square-avg] [--type T] [--set ...] INPUT OUTPUT
-      Opens INPUT and saves its grid as a Terragen or VistaPro ASCII file.
+    R"(  export --format terragen|vistapro|gtiff [--scale S] [--square-avg] [--type T] [--set ...] INPUT OUTPUT
+      Opens INPUT and saves its grid as a Terragen or VistaPro ASCII file, or whole as a
+      32-bit integer GeoTIFF, north up (georeferenced when INPUT was a georeferenced raster).
       --scale S         1-100: Terragen averages S x S blocks, VistaPro takes every S-th point
       --square-avg      Terragen: root mean square of each block instead of the mean
 )";

@@ -37,7 +37,7 @@ constexpr int kPreScaleEntries = 4;       // *1 .. *1000
 constexpr int kLightSamplingEntries = 2;  // Vertex, Facet
 constexpr int kRotationEntries = 4;       // 0, 90, 180, 270
 constexpr int kHemisphereEntries = 2;     // N/S, W/E
-constexpr int kFileTypes = 12;            // entries of the open dialog's type list
+constexpr int kFileTypes = 13;            // entries of the open dialog's type list
 constexpr int kBotSpeedMax = 20;          // the building-speed slider
 constexpr Colour kColourMax = 0xffffff;
 

@@ -121,7 +121,7 @@ TEST(CliExport, RefusesBadOptionsAndUnwritableTargets) {
     EXPECT_EQ(runCli("export --format png " + dem + " /tmp/x.ter").exitCode, 2);
     EXPECT_EQ(runCli("export --format terragen --scale 0 " + dem + " /tmp/x.ter").exitCode, 2);
     EXPECT_EQ(runCli("export --format vistapro --square-avg " + dem + " /tmp/x.txt").exitCode, 2);
-    EXPECT_EQ(runCli("info " + dem + " --type 13").exitCode, 2);
+    EXPECT_EQ(runCli("info " + dem + " --type 14").exitCode, 2);
     const CommandResult r = runCli("export --format terragen " + dem + " /nonexistent/dir/x.ter");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("/nonexistent/dir/x.ter"), std::string::npos) << r.out;

@@ -152,7 +152,7 @@ TEST(ApplySetting, RefusesWhatItCannotTakeAndChangesNothing) {
         {"ObjectSize=12", {"ObjectSize", "0 to 11"}},
         {"Scaling=3x", {"Scaling", "3x"}},
         {"BotSpeedBar=99999999999999999999", {"BotSpeedBar"}},
-        {"FileType=0", {"FileType", "1 to 12"}},
+        {"FileType=0", {"FileType", "1 to 13"}},
         {"CliffColour=1000000", {"CliffColour", "ffffff"}},
         {"CliffColour=", {"CliffColour"}},
         {"TextureZones.ColourValue2=green", {"ColourValue2", "green"}},

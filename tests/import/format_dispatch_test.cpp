@@ -62,7 +62,8 @@ TEST(FormatDispatchRules, EachRowOfTheTablePicksItsReaderAndHandOver) {
         {"t.ter", 4, "", "TERRAGEN", 12, ReaderKind::Terragen, Handover::ReopenBinary, 8, 0},
         {"l.ter", 4, "", "trrn\x06\x15", 13, ReaderKind::Leveller, Handover::ReopenBinary, 0, 0},
         {"g.asc", 7, "", "ncols   ", 14, ReaderKind::AsciiGrid, Handover::ReopenText, 0, 0},
-        {"u.dem", 1, "", "        ", 15, ReaderKind::UsgsDem, Handover::OpenTextStream, 0, 0},
+        {"s.tif", 1, "", "II*", 15, ReaderKind::GdalRaster, Handover::ByName, 0, 0},
+        {"u.dem", 1, "", "        ", 16, ReaderKind::UsgsDem, Handover::OpenTextStream, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path + " rule " + std::to_string(row.rule));
@@ -113,7 +114,7 @@ TEST(FormatDispatchRules, TxtFilesFollowTheChosenFileType) {
     // Elevation dump chosen: elevdump even for propdump content.
     EXPECT_EQ(choose("x.txt", 11, "", "propdump").kind, ReaderKind::Elevdump);
     // "AW Propdump" and "All Files", and any type from 6 up: propdump even for VistaPro content.
-    for (int type : {6, 7, 8, 9, 10, 12, 13}) {
+    for (int type : {6, 7, 8, 9, 10, 12, 14}) {
         const DispatchDecision d = choose("x.txt", type, "", vista);
         EXPECT_EQ(d.kind, ReaderKind::PropdumpReadBack) << type;
         EXPECT_EQ(d.rule, 4) << type;
@@ -180,8 +181,8 @@ TEST(FormatDispatchRules, ExtensionRulesShadowTheSignatureRules) {
                                               ".min", ".avg", ".bt",  ".oct"};
     const std::vector<std::string> unclaimed = {".dem", ".asc", ".ter", ".cdo", "", ".b", ".tx"};
     const std::vector<std::string> starts = {"TERRAGEN", "trrn    ", "ncols 10", "propdump", "        "};
-    for (int type = 0; type <= 13; ++type) {
-        if (type == kFileTypeElevdump) continue;
+    for (int type = 0; type <= 14; ++type) {
+        if (type == kFileTypeElevdump || type == kFileTypeGdalRaster) continue;
         for (const std::string& start : starts) {
             for (const std::string& ext : claimed)
                 EXPECT_LE(choose("f" + ext, type, "", start).rule, 11) << ext << " " << start;
@@ -219,28 +220,59 @@ TEST(FormatDispatchFuzz, RandomInputsAlwaysGiveAConsistentDecision) {
         const DispatchDecision d = chooseReader(path, fileType, line, content);
 
         ASSERT_GE(d.rule, 1);
-        ASSERT_LE(d.rule, 15);
+        ASSERT_LE(d.rule, 16);
         EXPECT_EQ(d.postsPerProfile != 0, d.kind == ReaderKind::Dted);
         EXPECT_EQ(d.startOffset != 0, d.kind == ReaderKind::Terragen);
         const bool byName = d.kind == ReaderKind::Bitmap || d.kind == ReaderKind::PropdumpReadBack ||
-                            d.kind == ReaderKind::Sdts;
+                            d.kind == ReaderKind::Sdts || d.kind == ReaderKind::GdalRaster;
         EXPECT_EQ(d.takesName(), byName);
         const std::string e = dispatchExtension(path);
-        if (e.rfind(".BMP", 0) == 0) EXPECT_EQ(d.rule, 1);
+        if (fileType == kFileTypeGdalRaster) EXPECT_EQ(d.kind, ReaderKind::GdalRaster);
+        else if (e.rfind(".BMP", 0) == 0) EXPECT_EQ(d.rule, 1);
         else if (fileType == kFileTypeElevdump) EXPECT_EQ(d.rule, 2);
     }
 }
 
-TEST(OpenDialogFileTypes, ListsTwelveTypesInTheirOrder) {
-    ASSERT_EQ(kOpenDialogFileTypes.size(), 12u);
+TEST(FormatDispatchRules, GdalRasterExtensionsComeJustBeforeTheUsgsFallback) {
+    for (const std::string path : {"s.tif", "S.TIF", "s.tiff", "s.TiFf", "N45E006.hgt", "m.vrt", "e.IMG"}) {
+        const DispatchDecision d = choose(path, kFileTypeUsgsDem, "", "II*");
+        EXPECT_EQ(d.kind, ReaderKind::GdalRaster) << path;
+        EXPECT_EQ(d.rule, 15) << path;
+        EXPECT_TRUE(d.takesName()) << path;
+    }
+    // Shorter extensions, and the signature and elevdump rules before it, still win.
+    EXPECT_EQ(choose("s.ti").kind, ReaderKind::UsgsDem);
+    EXPECT_EQ(choose("s.hg").kind, ReaderKind::UsgsDem);
+    EXPECT_EQ(choose("t.tif", 1, "", "TERRAGEN").kind, ReaderKind::Terragen);
+    EXPECT_EQ(choose("l.img", 1, "", "trrn").kind, ReaderKind::Leveller);
+    EXPECT_EQ(choose("d.hgt", 1, "elevdump version 1", "elevdump").kind, ReaderKind::Elevdump);
+    EXPECT_EQ(choose("d.vrt", kFileTypeElevdump).kind, ReaderKind::Elevdump);
+}
+
+TEST(FormatDispatchRules, GdalRasterFileTypeTakesAnyFileAheadOfEveryRule) {
+    for (const std::string path : {"m.bmp", "x.txt", "c.ddf", "e.bin", "c.dt0", "t.bt", "h.oct", "g.asc",
+                                   "u.dem", "noextension"}) {
+        for (const std::string start : {"TERRAGEN", "trrn", "ncols 4", "propdump", "elevdump"}) {
+            const DispatchDecision d = choose(path, kFileTypeGdalRaster, "elevdump version 1", start);
+            EXPECT_EQ(d.kind, ReaderKind::GdalRaster) << path << " " << start;
+            EXPECT_EQ(d.rule, 15) << path;
+            EXPECT_TRUE(d.takesName()) << path;
+        }
+    }
+}
+
+TEST(OpenDialogFileTypes, ListsThirteenTypesInTheirOrder) {
+    ASSERT_EQ(kOpenDialogFileTypes.size(), 13u);
     EXPECT_STREQ(openDialogFileType(1)->name, "USGS DEM/CDO/SDTS Files (*.dem;*.cdo;*catd.ddf)");
     EXPECT_STREQ(openDialogFileType(kFileTypeVistaPro)->name, "VistaPro (raw) ASCII (*.txt)");
     EXPECT_STREQ(openDialogFileType(kFileTypePropdump)->name, "AW Propdump (*.txt)");
     EXPECT_STREQ(openDialogFileType(kFileTypeDted)->name, "DTED Level 0 (*.dt0, *.max, *.min,*.avg))");
     EXPECT_STREQ(openDialogFileType(kFileTypeElevdump)->name, "AW Elevation Dump (*.txt)");
     EXPECT_STREQ(openDialogFileType(kFileTypeAllFiles)->name, "All Files (*.*)");
+    EXPECT_STREQ(openDialogFileType(kFileTypeGdalRaster)->name,
+                 "GeoTIFF, SRTM and other GDAL rasters (*.tif;*.tiff;*.hgt;*.vrt;*.img)");
     EXPECT_EQ(openDialogFileType(0), nullptr);
-    EXPECT_EQ(openDialogFileType(13), nullptr);
+    EXPECT_EQ(openDialogFileType(14), nullptr);
 }
 
 TEST(OpenDialogFileTypes, PatternsSplitIntoSingleFilters) {
@@ -249,14 +281,16 @@ TEST(OpenDialogFileTypes, PatternsSplitIntoSingleFilters) {
               (std::vector<std::string>{"*.dt0", "*.max", "*.min", "*.avg"}));
     EXPECT_EQ(openDialogPatterns(kFileTypeBinaryTerrain), (std::vector<std::string>{"*.bt"}));
     EXPECT_EQ(openDialogPatterns(kFileTypeAllFiles), (std::vector<std::string>{"*.*"}));
+    EXPECT_EQ(openDialogPatterns(kFileTypeGdalRaster),
+              (std::vector<std::string>{"*.tif", "*.tiff", "*.hgt", "*.vrt", "*.img"}));
     EXPECT_TRUE(openDialogPatterns(-1).empty());
 }
 
 TEST(FormatDispatchNames, EveryReaderKindHasItsOwnName) {
     std::set<std::string> names;
-    for (int k = 0; k <= static_cast<int>(ReaderKind::UsgsDem); ++k)
+    for (int k = 0; k <= static_cast<int>(ReaderKind::GdalRaster); ++k)
         names.insert(readerKindName(static_cast<ReaderKind>(k)));
-    EXPECT_EQ(names.size(), 13u);
+    EXPECT_EQ(names.size(), 14u);
     EXPECT_STREQ(readerKindName(ReaderKind::Dted), "DTED");
 }
 

@@ -89,6 +89,7 @@ ReaderTable fakeReaders() {
     t.leveller = fakeStream<ReaderKind::Leveller>;
     t.asciiGrid = fakeStream<ReaderKind::AsciiGrid>;
     t.usgsDem = fakeStream<ReaderKind::UsgsDem>;
+    t.gdalRaster = fakeNamed<ReaderKind::GdalRaster>;
     return t;
 }
 
@@ -381,16 +382,16 @@ TEST_F(OpenElevationFileTest, FuzzedFilesWithUnwiredReadersAlwaysEndInAMessage) 
 TEST_F(OpenElevationFileTest, FuzzedFilesThroughTheInstalledReadersEndInADocumentedResult) {
     std::mt19937 rng(99);
     const std::vector<std::string> exts = {".bmp", ".txt", ".ddf", ".bin", ".dt0", ".avg",
-                                           ".bt",  ".oct", ".asc", ".ter", ".dem", ""};
+                                           ".bt",  ".oct", ".asc", ".ter", ".dem", "", ".tif", ".hgt", ".vrt"};
     const std::vector<std::string> starts = {"TERRAGEN", "trrn", "ncols 3\n", "propdump v",
-                                             "elevdump version 1\n", "BM"};
+                                             "elevdump version 1\n", "BM", "II*\0", "MM\0*", "<VRTDataset"};
     for (int i = 0; i < 150; ++i) {
         std::string bytes = starts[rng() % starts.size()];
         const std::size_t n = rng() % 600;
         for (std::size_t k = 0; k < n; ++k) bytes.push_back(static_cast<char>(rng() % 256));
         const std::string path = file("g" + std::to_string(i) + exts[rng() % exts.size()], bytes);
         ws.settings.DEMFile = path;
-        ws.settings.FileType = static_cast<int>(rng() % 12) + 1;
+        ws.settings.FileType = static_cast<int>(rng() % kOpenDialogFileTypes.size()) + 1;
         const int result = OpenElevationFile(ws);
         EXPECT_GE(result, kOpenElevationRead) << path;
         EXPECT_LE(result, kOpenElevationReaderFailed) << path;
