@@ -39,6 +39,9 @@ public:
     // Progress of a tile loop: "done of total, models per second".
     void reportTiles(int done, int total);
     void endProgressLine();
+    // A status line on stderr; on a terminal it scrolls above the progress
+    // line, which the next progress report draws again.
+    void statusLine(const std::string& text);
 
 private:
     std::map<Label, std::string> labels_;

@@ -23,6 +23,7 @@ public:
     void setStatus(int panel, const std::string& text) override {
         // The run shows each model path before writing it.
         if (panel == 0 && text != "Working...." && text != "Done!") reportTiles(tilesDone++, tilesTotal);
+        if (panel == kStatusPanelFtp) statusLine("ftp: " + text);
     }
     void appendLogPage(const std::string& line) override {
         endProgressLine();
@@ -57,6 +58,13 @@ void printWhereOutputWent(const Workspace& ws) {
     }
     if (!s.NoPropfile && !s.AW_Terrain) std::printf("Propdump: %s\n", s.PropFile.c_str());
     if (s.LogEnable) std::printf("Log:      %s\n", s.LogFile.c_str());
+}
+
+// What reached the FTP server, whatever else the run did.
+void printUploads(const Workspace& ws, const GenerateOutcome& outcome) {
+    if (!ws.settings.FtpToHost || !outcome.started) return;
+    const UploadTally& u = outcome.uploads;
+    std::printf("FTP: %d archives uploaded, %d retried, %d failed\n", u.uploaded, u.retried, u.failed);
 }
 
 }  // namespace
@@ -129,10 +137,14 @@ int runGenerate(int argc, char** argv, int first) {
     if (outcome.started && logWanted && !ws.settings.LogEnable)
         std::fprintf(stderr, "gorvale-cli: warning: cannot write the log file %s; the run went on without a log\n",
                      ws.settings.LogFile.c_str());
-    if (!outcome.started || outcome.runResult != kRunCompleted) return 1;
-    if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return 1;
-    printWhereOutputWent(ws);
-    std::printf("%d tiles written\n", outcome.layout.TilesDone);
+    const bool failed = !outcome.started || outcome.runResult != kRunCompleted ||
+                        outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun;
+    if (!failed) {
+        printWhereOutputWent(ws);
+        std::printf("%d tiles written\n", outcome.layout.TilesDone);
+    }
+    printUploads(ws, outcome);  // also when an upload failed: the summary says how many
+    if (failed) return 1;
     if (outcome.layout.End == LayoutEnd::Stopped) {
         std::fprintf(stderr, "gorvale-cli: stopped after %d tiles; the propdump holds the tiles done\n",
                      outcome.layout.TilesDone);

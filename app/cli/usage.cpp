@@ -20,6 +20,10 @@ Commands:
       Generate: models, zip archives and the propdump as the project says. Ctrl-C stops at
       the next tile and still leaves a valid propdump. Prints the lines the log page shows.
       Missing output folders (of RWXFile, PropFile, LogFile) are created.
+      With --set FtpToHost=true --set FtpPassword=... every archive is uploaded by FTP as soon
+      as it is made (FtpPassive=true for passive data connections; FtpHostURL=ftps://host for
+      explicit TLS, checked against SSL_CERT_FILE when set). Status lines go to stderr; the
+      last line says how many archives were uploaded, retried and failed.
 
   project new FILE [--set KEY=VALUE ...]
       Writes a project file with the default settings and the overrides.
@@ -36,7 +40,7 @@ Options for every command:
                     (flags true/false, choices and counts as numbers, colours in hex).
                     Keys found in both zone tables take their section: TextureZones.Lowest1=100,
                     TreeZones.RWXName3=palm. Settings that projects do not store
-                    (ZipPassword, FtpPassword, FtpToHost, TerragenReadingOffset, ...) work too.
+                    (ZipPassword, FtpPassword, FtpToHost, FtpPassive, TerragenReadingOffset, ...) work too.
   --yes             answer yes to questions (default: no)
 
 Reader answers (files whose readers ask a question):
