@@ -26,6 +26,15 @@ constexpr const char* kBinaryTypeCommand = "*TYPE I";
 // put the session, but the change is still made.
 constexpr const char* kStayInLoginDirectory = "CWD .";
 
+// libcurl 7.88 leaves a freshly connected passive data connection out of
+// its wait set, so a plain wait sleeps its whole default second before every
+// transfer. The session drives the transfer through a multi handle and
+// waits at most this long between steps; libcurl's own time limits still apply.
+constexpr int kTransferPollMilliseconds = 5;
+
+struct MultiCleanup {
+    void operator()(CURLM* m) const noexcept { curl_multi_cleanup(m); }  // QUITs the pooled connection
+};
 struct EasyCleanup {
     void operator()(CURL* c) const noexcept { curl_easy_cleanup(c); }  // sends QUIT on a live connection
 };
@@ -89,6 +98,9 @@ std::string directoryPath(const std::string& directory) {
 }  // namespace
 
 struct FtpSession::Curl {
+    // Declared first so that it goes last: the control connection lives in
+    // its pool and is closed (QUIT) with it.
+    std::unique_ptr<CURLM, MultiCleanup> multi;
     std::unique_ptr<CURL, EasyCleanup> easy;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     std::string lastReply;  // the last line the server sent
@@ -100,6 +112,31 @@ struct FtpSession::Curl {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         if (!line.empty()) static_cast<Curl*>(self)->lastReply = line;
         return n;
+    }
+
+    // One transfer on the session's connection; libcurl's result.
+    CURLcode perform() {
+        CURL* h = easy.get();
+        CURLMcode mc = curl_multi_add_handle(multi.get(), h);
+        if (mc != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+        CURLcode result = CURLE_OK;
+        bool done = false;
+        int running = 1;
+        while (!done && mc == CURLM_OK) {
+            mc = curl_multi_perform(multi.get(), &running);
+            int left = 0;
+            while (CURLMsg* m = curl_multi_info_read(multi.get(), &left))
+                if (m->msg == CURLMSG_DONE && m->easy_handle == h) {
+                    result = m->data.result;
+                    done = true;
+                }
+            if (!done && running == 0) done = true;  // ended without a message
+            if (!done && mc == CURLM_OK)
+                mc = curl_multi_poll(multi.get(), nullptr, 0, kTransferPollMilliseconds, nullptr);
+        }
+        curl_multi_remove_handle(multi.get(), h);
+        if (mc != CURLM_OK && result == CURLE_OK) result = CURLE_RECV_ERROR;
+        return result;
     }
 
     void clearErrors() {
@@ -222,8 +259,9 @@ bool FtpSession::OpenFtpConnection() {
     }
     initialiseCurlOnce();
     auto c = std::make_unique<Curl>();
+    c->multi.reset(curl_multi_init());
     c->easy.reset(curl_easy_init());
-    if (!c->easy) {
+    if (!c->multi || !c->easy) {
         ws_.ui->message("The FTP session could not start: libcurl could not make a handle.", kErrorCaption,
                         MessageKind::Error, Buttons::Ok);
         return false;
@@ -281,7 +319,7 @@ bool FtpSession::OpenFtpConnection() {
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(h, CURLOPT_POSTQUOTE, after.get());
     curl_->clearErrors();
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = curl_->perform();
     curl_easy_setopt(h, CURLOPT_POSTQUOTE, static_cast<curl_slist*>(nullptr));
     curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
     lastError_ = rc;
@@ -325,7 +363,7 @@ bool FtpSession::attemptUpload(const std::string& localPath, const std::string& 
     curl_easy_setopt(h, CURLOPT_READDATA, in.get());
     curl_easy_setopt(h, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(size));
     curl_->clearErrors();
-    const CURLcode rc = curl_easy_perform(h);
+    const CURLcode rc = curl_->perform();
     curl_easy_setopt(h, CURLOPT_UPLOAD, 0L);
     curl_easy_setopt(h, CURLOPT_READDATA, static_cast<void*>(nullptr));
     lastError_ = rc;

@@ -238,7 +238,7 @@ TEST(CliFtp, AServerThatDiesMidRunFailsTheRestButTheRunGoesOn) {
     for (std::size_t p = r.out.find(message); p != std::string::npos; p = r.out.find(message, p + 1)) ++messages;
     EXPECT_EQ(messages, static_cast<std::size_t>(failed)) << r.out;
     const std::string prop = test::readFileBytes(dir / "prop.txt");
-    EXPECT_EQ(static_cast<int>(std::count(prop.begin(), prop.end(), '\n')), 1 + kTiles + 1);  // header, tiles, teleport
+    EXPECT_EQ(static_cast<int>(std::count(prop.begin(), prop.end(), '\n')), 1 + kTiles);  // header and tiles
 }
 
 TEST(CliFtp, ThePasswordIsNeverStoredNorShown) {
