@@ -369,7 +369,10 @@ bool FtpSession::attemptUpload(const std::string& localPath, const std::string& 
     lastError_ = rc;
     lastReply_ = curl_->lastReply;
     if (rc != CURLE_OK) {
-        failure = failureText(rc);
+        // A refusal by the server says more than libcurl's detail, which
+        // for a refused active transfer names a socket error of its own.
+        const bool refused = lastReply_.size() >= 3 && (lastReply_[0] == '4' || lastReply_[0] == '5');
+        failure = refused ? "the server answered \"" + lastReply_ + "\"" : failureText(rc);
         return false;
     }
     status(format("Uploaded %s (%ju bytes)", remoteName.c_str(), size));
