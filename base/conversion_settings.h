@@ -181,6 +181,7 @@ struct ConversionSettings {
     bool RelaxToOtherApps = false;
     std::string TerragenReadingOffset = "0";
     bool DeleteOldTerrain = false;
+    bool FtpPassive = false;  // passive FTP data connections, for servers behind a firewall
 };
 
 // Settings as they stand at start-up; the four paths are formed from workDir.

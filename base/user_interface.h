@@ -108,6 +108,10 @@ private:
     UserInterface& ui_;
 };
 
+// Status outputs: the status bar's panels 0 and 1, and the status box of
+// the "FTP parameters" group, which gets each FTP status text as a new line.
+inline constexpr int kStatusPanelFtp = 2;
+
 inline constexpr const char* kFileErrorLine = "Error occured when creating/reading/uploading file::";
 
 // An interface that answers nothing and shows nothing: for batch code paths.

@@ -94,13 +94,19 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
         }
         if (!services.openFtp(ws_)) return outcome;
     }
+    // Closed by what opened it, even if FtpToHost changes during the run.
+    const bool ftpOpened = s.FtpToHost;
     if (s.BuildWithRobot) {
         if (!services.startBot) {
             ws_.ui->message("The builder bot is not available in this build; switch BuildWithRobot off.",
                             "Error", MessageKind::Error, Buttons::Ok);
             return outcome;
         }
-        if (!services.startBot(ws_)) return outcome;
+        if (!services.startBot(ws_)) {
+            // The FTP session opened above would otherwise stay connected.
+            if (ftpOpened && services.closeFtp) services.closeFtp(ws_);
+            return outcome;
+        }
     }
     run_.BotOffsetX = centimetres(s.BotCenterW, s.BotCenterWE == 1);
     run_.BotOffsetZ = centimetres(s.BotCenterN, s.BotCenterNS == 1);
@@ -116,7 +122,8 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     outcome.runResult = RunConversion(services, demFile, rwxPrefix, outcome);
     logLine(format("return code=%d\n", outcome.runResult));
 
-    if (s.FtpToHost && services.closeFtp) services.closeFtp(ws_);
+    if (ftpOpened && services.closeFtp) services.closeFtp(ws_);
+    if (ftpOpened && services.uploadTally) outcome.uploads = services.uploadTally();
     if (s.BuildWithRobot && services.stopBot) services.stopBot(ws_);
     if (services.setLog) services.setLog(nullptr);
     run_.LogStream.reset();

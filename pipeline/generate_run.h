@@ -19,6 +19,13 @@ inline constexpr int kRunCannotOpenDem = 1;    // the elevation file could not b
 inline constexpr int kRunCannotCreateProp = 2; // the propdump could not be created: nothing written
 inline constexpr int kRunRefused = 3;          // settings refused before anything was written
 
+// What the FTP session did with the archives of a run.
+struct UploadTally {
+    int uploaded = 0;  // stored on the server, at the first or the second attempt
+    int retried = 0;   // whose first attempt failed
+    int failed = 0;    // not on the server: both attempts failed
+};
+
 // What a run needs from the other subsystems. Optional members may stay
 // empty; the options that need them are then refused with a message.
 struct GenerateServices {
@@ -37,6 +44,7 @@ struct GenerateServices {
     // FTP session (FtpToHost) and builder bot (BuildWithRobot); false after a message.
     std::function<bool(Workspace&)> openFtp;
     std::function<void(Workspace&)> closeFtp;
+    std::function<UploadTally()> uploadTally;  // read after closeFtp
     std::function<bool(Workspace&)> startBot;
     std::function<void(Workspace&)> stopBot;
     ObjectSink* builder = nullptr;  // the bot (see TileLoop::Builder)
@@ -57,6 +65,7 @@ struct GenerateOutcome {
     int runResult = -1;     // RunConversion's result
     LayoutResult layout;    // the tile loop's end
     int tilesTotal = 0;     // tiles of the selection (for progress displays)
+    UploadTally uploads;    // with FtpToHost: what reached the server
 };
 
 class GenerateRun {

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkgconf libgtest-dev qt6-base-dev libzip-dev zipcmp zipmerge ziptool
-          zip unzip libcurl4-openssl-dev libsqlite3-dev sqlite3 gdal-bin libgdal-dev python3-pyftpdlib
+          zip unzip libcurl4-openssl-dev libsqlite3-dev sqlite3 gdal-bin libgdal-dev python3-pyftpdlib python3-openssl
           xvfb xauth libasio-dev libsodium-dev)
 missing=()
 for p in "${packages[@]}"; do

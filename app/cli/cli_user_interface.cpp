@@ -169,4 +169,12 @@ void CliUserInterface::endProgressLine() {
     progressShown_ = false;
 }
 
+void CliUserInterface::statusLine(const std::string& text) {
+    if (progressShown_) {
+        std::fputs("\r\033[K", stderr);  // clear the progress line
+        progressShown_ = false;
+    }
+    std::fprintf(stderr, "%s\n", oneLine(text).c_str());
+}
+
 }  // namespace gorvale::cli

@@ -51,6 +51,9 @@ public:
     // Starts the clock of the progress display.
     void beginRun();
     void endProgressLine();
+    // A status line on stderr; on a terminal it scrolls above the progress
+    // line, which the next progress report draws again.
+    void statusLine(const std::string& text);
 
 private:
     std::map<Question, int> askedTimes_;  // answers taken from options

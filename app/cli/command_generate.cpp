@@ -25,6 +25,9 @@ public:
             writtenStems.insert(std::filesystem::path(p.currentPath).replace_extension().string());
         CliUserInterface::runProgress(p);
     }
+    void setStatus(int panel, const std::string& text) override {
+        if (panel == kStatusPanelFtp) statusLine("ftp: " + text);
+    }
     void appendLogPage(const std::string& line) override {
         if (quiet) return;
         endProgressLine();
@@ -59,6 +62,13 @@ void warnAboutStaleModels(RunUserInterface& ui, const ConversionSettings& s) {
     ui.note("warning", std::to_string(stale.size()) + " model file(s) such as " + stale.front() +
                            " are left from an earlier run: this run did not rewrite them and its propdump does "
                            "not place them");
+}
+
+// What reached the FTP server, whatever else the run did.
+void printUploads(const Workspace& ws, const GenerateOutcome& outcome) {
+    if (!ws.settings.FtpToHost || !outcome.started) return;
+    const UploadTally& u = outcome.uploads;
+    std::printf("FTP: %d archives uploaded, %d retried, %d failed\n", u.uploaded, u.retried, u.failed);
 }
 
 }  // namespace

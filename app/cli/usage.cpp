@@ -37,6 +37,10 @@ extern const char* const kGenerateUsage = R"(  generate PROJECT.gvl [--dry-run] 
       lines show on stderr as they come. With GenerateTrees the tree zones add their objects
       after each tile's ground line (GenerateOnlyTrees: only those); examples/n43_trees.gvl
       shows four zones.
+      With --set FtpToHost=true --set FtpPassword=... every archive is uploaded by FTP as soon
+      as it is made (FtpPassive=true for passive data connections; FtpHostURL=ftps://host for
+      explicit TLS, checked against SSL_CERT_FILE when set). Status lines go to stderr; the
+      last line says how many archives were uploaded, retried and failed.
       --dry-run         print the plan only; write nothing
       --robot-log FILE  save the robot log (CR LF) when the run ends
 )";
@@ -75,7 +79,7 @@ Options for every command (before or after the command):
                     (flags true/false, yes/no, on/off or 1/0; choices and counts as numbers;
                     colours in hex). Keys found in both zone tables take their section:
                     TextureZones.Lowest1=100, TreeZones.RWXName3=palm. Settings that projects
-                    do not store (ZipPassword, FtpPassword, FtpToHost, ...) work too. A key
+                    do not store (ZipPassword, FtpPassword, FtpToHost, FtpPassive, ...) work too. A key
                     given twice is refused. "gorvale-cli keys" lists them all.
   --yes             answer yes to questions (default: no)
   --progress=MODE   generate's progress: bar (redrawn on a terminal, the default there),

@@ -1,5 +1,8 @@
 #include "app/core/conversion_job.h"
 
+#include <filesystem>
+
+#include "delivery/ftp_upload.h"
 #include "delivery/zip_packaging.h"
 #include "import/open_elevation_file.h"
 #include "pipeline/tree_zones.h"
@@ -10,10 +13,11 @@
 namespace gorvale {
 namespace {
 
-// Hands each finished model to zip packaging.
+// Hands each finished model to zip packaging, which uploads the archive
+// when the FTP session is open.
 class ZipDelivery : public ModelDelivery {
 public:
-    explicit ZipDelivery(Workspace& ws) : packager_(ws) {}
+    ZipDelivery(Workspace& ws, ArchiveUploader& uploader) : packager_(ws, &uploader) {}
     int PackAndUpload(const std::string& path) override { return packager_.PackAndUpload(path); }
 
 private:
@@ -68,8 +72,10 @@ bool startBot(Workspace& ws, BuilderBot& bot) {
 }  // namespace
 
 struct ConversionJob::Parts {
-    explicit Parts(Workspace& ws) : delivery(ws), writer(ws, heights, nullptr, &delivery), tileWriter(ws, writer) {}
+    explicit Parts(Workspace& ws)
+        : ftp(ws), delivery(ws, ftp), writer(ws, heights, nullptr, &delivery), tileWriter(ws, writer) {}
     TileHeights heights{};
+    FtpSession ftp;
     ZipDelivery delivery;
     GroundObjectWriter writer;
     RwxTileWriter tileWriter;
@@ -99,6 +105,9 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
     };
     services_.prepareZoneBounds = [](Workspace& w) { ConvertZonesForRun(w); };
     services_.setLog = [&p](std::FILE* log) { p.writer.setLog(log); };
+    services_.openFtp = [&p](Workspace&) { return p.ftp.OpenFtpConnection(); };
+    services_.closeFtp = [&p](Workspace&) { p.ftp.CloseFtpConnection(); };
+    services_.uploadTally = [&p] { return p.ftp.tally(); };
     services_.writer = &p.tileWriter;
     services_.heights = &p.heights;
     services_.startBot = [&p](Workspace& w) { return startBot(w, p.bot); };

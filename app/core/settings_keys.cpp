@@ -247,6 +247,7 @@ std::vector<SettingKey> buildTable() {
     GV_FLAG(RelaxToOtherApps);
     GV_TEXT(TerragenReadingOffset);
     GV_FLAG(DeleteOldTerrain);
+    GV_FLAG(FtpPassive);
     return keys;
 }
 

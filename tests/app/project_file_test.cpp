@@ -165,6 +165,7 @@ TEST(SaveProject, ZoneSectionsAndTheEndOfTheFile) {
     EXPECT_EQ(text.find("Password="), std::string::npos);  // only BotPrivPassw is saved
     EXPECT_NE(text.find("BotPrivPassw="), std::string::npos);
     EXPECT_EQ(text.find("FtpToHost"), std::string::npos);
+    EXPECT_EQ(text.find("FtpPassive"), std::string::npos);
     EXPECT_EQ(text.find("TerragenReadingOffset"), std::string::npos);
 }
 
@@ -198,12 +199,14 @@ TEST_F(LoadFixture, SaveThenLoadReproducesEverySavedSetting) {
 
     ws.settings.ZipPassword = "kept";
     ws.settings.FtpToHost = true;
+    ws.settings.FtpPassive = true;
     ws.SettingsModified = true;
     ASSERT_TRUE(LoadProject(ws, path.string()));
 
     EXPECT_EQ(savedValues(ws.settings), savedValues(saved));
     EXPECT_EQ(ws.settings.ZipPassword, "kept");
     EXPECT_TRUE(ws.settings.FtpToHost);
+    EXPECT_TRUE(ws.settings.FtpPassive);
     EXPECT_FALSE(ws.SettingsModified);
     // A few members checked directly, independent of the key table.
     EXPECT_NE(ws.settings.UseUniqueTextures, defaultSettings("/").UseUniqueTextures);

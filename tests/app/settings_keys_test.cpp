@@ -52,7 +52,7 @@ TEST(SettingKeyTable, ListsEverySectionInWritingOrderWithBothZoneTablesComplete)
     EXPECT_EQ(perSection["LogOptions"], 3);
     EXPECT_EQ(perSection["TreeZones"], 8 + kZoneRows * 10);
     EXPECT_EQ(perSection["TextureZones"], 11 + kZoneRows * 14);
-    EXPECT_EQ(perSection["Session"], 6);
+    EXPECT_EQ(perSection["Session"], 7);
     for (int n = 0; n < kZoneRows; ++n) {
         const std::string row = std::to_string(n);
         for (const char* key : {"Lowest", "Highest", "RWXName", "NameSuffixFrom", "ObjectZone"}) {
