@@ -8,6 +8,8 @@ int runInfo(int argc, char** argv, int first);
 int runGenerate(int argc, char** argv, int first);
 int runProject(int argc, char** argv, int first);
 int runExport(int argc, char** argv, int first);
+int runPicture(int argc, char** argv, int first);
+int runZones(int argc, char** argv, int first);
 
 // Usage text of every command, printed by --help.
 const char* usageText();

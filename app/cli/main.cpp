@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     if (command == "generate") return runGenerate(argc, argv, 2);
     if (command == "project") return runProject(argc, argv, 2);
     if (command == "export") return runExport(argc, argv, 2);
+    if (command == "picture") return runPicture(argc, argv, 2);
+    if (command == "zones") return runZones(argc, argv, 2);
     std::fprintf(stderr, "gorvale-cli: unknown command \"%s\" (try gorvale-cli --help)\n", command.c_str());
     return 2;
 }

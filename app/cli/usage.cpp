@@ -31,6 +31,12 @@ Commands:
       --scale S         1-100: Terragen averages S x S blocks, VistaPro takes every S-th point
       --square-avg      Terragen: root mean square of each block instead of the mean
 
+  picture FILE [--area] [--type N] [--set ...] --out PICTURE.bmp
+      Opens FILE and writes the DEM area view's shaded picture as a 24-bit bitmap: the whole
+      grid, or with --area the bounding rectangle (set it with --set FromSouth=... etc.).
+  zones PROJECT.gvl [--set ...] --out ZONES.bmp
+      Loads the project and writes the zone view's picture of its selection.
+
 Options for every command:
   --set KEY=VALUE   set any setting, with the project file's key names and value forms
                     (flags true/false, choices and counts as numbers, colours in hex).
