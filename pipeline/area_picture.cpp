@@ -8,7 +8,7 @@
 namespace gorvale {
 namespace {
 
-// A point outside the storage reads as 0, so no picture bound can read wild.
+// A point outside the storage reads as 0, so no read-out can read wild.
 std::int32_t storedOrZero(const ElevationGrid& g, int r, int c) {
     return g.contains(r, c) ? g.cell(r, c) : 0;
 }
@@ -44,32 +44,56 @@ PixelImage DrawElevationPicture(const Workspace& ws, bool wholeGrid) {
     image.reset(colHi - colLo + 1, rowHi - rowLo + 1);
 
     // The last row and column of the bounds are left out of the range scan.
+    // Points outside the storage count as 0, as do no-data and negative values.
     std::int32_t largest = -32000;
     std::int32_t smallest = 32000;
-    for (int r = rowHi - 1; r >= rowLo; --r) {
-        for (int c = colHi - 1; c >= colLo; --c) {
-            const std::int32_t v = shadeValue(storedOrZero(g, r, c));
-            largest = std::max(largest, v);
-            smallest = std::min(smallest, v);
+    const int scanRow0 = std::max(rowLo, 0), scanRow1 = std::min(rowHi, g.AllocatedRows());
+    const int scanCol0 = std::max(colLo, 0), scanCol1 = std::min(colHi, g.AllocatedCols());
+    if (scanRow0 > rowLo || scanRow1 < rowHi || scanCol0 > colLo || scanCol1 < colHi) {
+        if (rowLo < rowHi && colLo < colHi) {
+            largest = std::max(largest, 0);
+            smallest = std::min(smallest, 0);
         }
+    }
+    for (int r = scanRow0; r < scanRow1; ++r) {
+        const std::int32_t* row = g.row(r);
+        std::int32_t lo = smallest, hi = largest;
+        for (int c = scanCol0; c < scanCol1; ++c) {
+            const std::int32_t v = shadeValue(row[c]);
+            lo = std::min(lo, v);
+            hi = std::max(hi, v);
+        }
+        smallest = lo;
+        largest = hi;
     }
     std::int64_t range = std::int64_t{largest} - smallest;
     if (range <= 0) range = 1;
 
-    // Grey levels for a value; values outside the scanned range are held to
-    // black or white instead of wrapping around.
-    auto grey = [&](std::int32_t e) {
-        if (e < 0) e = 0;
-        const std::int64_t m = e <= 32000 ? std::int64_t{e} - smallest : -std::int64_t{smallest};
-        const std::int64_t level = std::clamp<std::int64_t>(m * 255 / range, 0, 255);
-        const int l = static_cast<int>(level);
+    // Grey levels for every height 0..32000, and one for no-data; values
+    // outside the scanned range are held to black or white instead of
+    // wrapping around.
+    auto level = [&](std::int64_t m) {
+        const int l = static_cast<int>(std::clamp<std::int64_t>(m * 255 / range, 0, 255));
         return pixelRgb(l, l, l);
     };
+    std::vector<std::uint32_t> greys(32001);
+    for (int e = 0; e <= 32000; ++e) greys[e] = level(std::int64_t{e} - smallest);
+    const std::uint32_t noData = level(-std::int64_t{smallest});
+    const std::uint32_t* table = greys.data();
+    auto grey = [table, noData](std::int32_t e) {
+        return static_cast<std::uint32_t>(e) <= 32000u ? table[e] : e < 0 ? table[0] : noData;
+    };
+
     for (int y = 0; y < image.height; ++y) {
         const int r = rowHi - y;
         std::uint32_t* out = &image.at(0, y);
         const bool rowStored = r >= 0 && r < g.AllocatedRows();
         const std::int32_t* row = rowStored ? g.row(r) : nullptr;
+        if (rowStored && colLo >= 0 && colHi < g.AllocatedCols()) {
+            const std::int32_t* p = row + colHi;  // the picture runs from the highest column down
+            for (int x = 0; x < image.width; ++x) out[x] = grey(p[-x]);
+            continue;
+        }
         for (int x = 0; x < image.width; ++x) {
             const int c = colHi - x;
             out[x] = grey(rowStored && c >= 0 && c < g.AllocatedCols() ? row[c] : 0);

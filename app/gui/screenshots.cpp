@@ -44,7 +44,7 @@ int takeScreenshots(MainWindow& window, const QString& dir) {
     view->resize(760, 640);
     const int W = view->picture().width, H = view->picture().height;
     // An area across the shore, so the zone view shows more than one zone.
-    view->leftPressed(W / 2, H * 2 / 5);
+    view->leftPressed(W * 62 / 100, H / 2);
     view->released();
     view->mouseMovedTo(W * 3 / 4, H * 3 / 4);
     failures += !save(view, QDir(dir).filePath("dem-view.png"));
