@@ -1,11 +1,14 @@
 #include "views/area_view.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -176,6 +179,11 @@ void AreaView::rightPressed() { showSelection(); }
 
 void AreaView::released() { held_ = false; }
 
+QPoint AreaView::keyboardPosition() const {
+    if (lastX_ >= 0 && lastY_ >= 0) return QPoint(lastX_, lastY_);
+    return QPoint(picture_.width / 2, picture_.height / 2);
+}
+
 void AreaView::leftPicture() {
     if (!outlineShown_) return;
     outlineShown_ = false;
@@ -248,6 +256,28 @@ void AreaCanvas::mousePressEvent(QMouseEvent* e) {
 }
 
 void AreaCanvas::mouseReleaseEvent(QMouseEvent*) { view_.released(); }
+
+void AreaCanvas::keyPressEvent(QKeyEvent* e) {
+    const int step = e->modifiers() & Qt::ShiftModifier ? 10 : 1;
+    QPoint p = view_.keyboardPosition();
+    switch (e->key()) {
+        case Qt::Key_Left: p.rx() -= step; break;
+        case Qt::Key_Right: p.rx() += step; break;
+        case Qt::Key_Up: p.ry() -= step; break;
+        case Qt::Key_Down: p.ry() += step; break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            view_.leftPressed(p.x(), p.y());
+            view_.released();
+            return;
+        default: QWidget::keyPressEvent(e); return;
+    }
+    p.setX(std::clamp(p.x(), 0, std::max(0, view_.picture().width - 1)));
+    p.setY(std::clamp(p.y(), 0, std::max(0, view_.picture().height - 1)));
+    view_.mouseMovedTo(p.x(), p.y());
+    if (QScrollArea* area = view_.scroll_) area->ensureVisible(pictureToView(p.x(), p.y()).x(), pictureToView(p.x(), p.y()).y());
+}
 
 void AreaCanvas::leaveEvent(QEvent*) { view_.leftPicture(); }
 

@@ -43,6 +43,8 @@ public:
     void rightPressed();
     void released();
     void leftPicture();
+    // Where the keyboard outline stands: the last mouse position, else the middle.
+    QPoint keyboardPosition() const;
 
     bool areaOnly() const { return areaOnly_; }
     const PixelImage& picture() const { return picture_; }
@@ -97,6 +99,9 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    // Arrow keys move the outline by one grid point (ten with Shift);
+    // Enter or Space records it, as a click does.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     AreaView& view_;

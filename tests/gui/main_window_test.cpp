@@ -186,6 +186,15 @@ private slots:
         QVERIFY2(v->readout().startsWith("Center elevation="), qPrintable(v->readout()));
         QCOMPARE(child<QLabel>(&w, QString("label%1").arg(int(Label::NS_Size)))->text(), QString("210m"));
 
+        // The keyboard moves the outline and records it too.
+        QTest::keyClick(canvas, Qt::Key_Left);
+        QVERIFY2(v->windowTitle().contains(QString::asprintf("X=%4d Y=%4d", W - 59, H - 60)), qPrintable(v->windowTitle()));
+        QTest::keyClick(canvas, Qt::Key_Return);
+        QCOMPARE(child<QLineEdit>(&w, "FromWest")->text(), QString::number(W - 59));
+        QCOMPARE(child<QLineEdit>(&w, "FromSouth")->text(), QString::number(H - 60));
+        sendMouse(canvas, QEvent::MouseButtonPress, at, Qt::LeftButton);
+        sendMouse(canvas, QEvent::MouseButtonRelease, at, Qt::LeftButton);
+
         // Area-only mode ignores the mouse.
         w.showSelectedArea();
         QVERIFY(v->areaOnly());
