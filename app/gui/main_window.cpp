@@ -362,14 +362,12 @@ QWidget* MainWindow::buildElevationPage() {
     check(r, 2, 0, "Skip every other grid elements", s.SkipElevation, "SkipElevation");
     QCheckBox* odd = check(r, 3, 0, "Skip from second Vert", s.SkipElevationOdd, "SkipElevationOdd");
     QCheckBox* oddHor = check(r, 4, 0, "Skip from second Hor", s.SkipElevationOddHor, "SkipElevationOddHor");
-    for (QWidget* w : {static_cast<QWidget*>(odd), static_cast<QWidget*>(oddHor)})
-        rules_.push_back({w, [this] { return SkipFromSecondEnabled(ws_.settings); }});
+    ruled(odd, ControlGroup::SkipFromSecond);
+    ruled(oddHor, ControlGroup::SkipFromSecond);
     text(r, 5, 0, "Terragen vertical reading offset", s.TerragenReadingOffset, {}, "TerragenReadingOffset");
     check(r, 6, 0, "Fix GZ", s.FixGZ, "FixGZ");
-    QLineEdit* row = text(r, 7, 0, "Row", s.RowGZ, "Grid row of ground zero", "RowGZ");
-    QLineEdit* col = text(r, 8, 0, "Column", s.ColGZ, "Grid column of ground zero", "ColGZ");
-    for (QWidget* w : {static_cast<QWidget*>(row), static_cast<QWidget*>(col)})
-        rules_.push_back({w, [this] { return ws_.settings.FixGZ; }});
+    text(r, 7, 0, "Row", s.RowGZ, "Grid row of ground zero", "RowGZ");
+    text(r, 8, 0, "Column", s.ColGZ, "Grid column of ground zero", "ColGZ");
     auto* expand = new QPushButton("ExpandDEM");
     expand->setObjectName("ExpandDEM");
     expand->setEnabled(false);
@@ -453,14 +451,14 @@ QWidget* MainWindow::buildWorldPage() {
     auto* edges = new QGroupBox("Edges");
     auto* e = new QGridLayout(edges);
     check(e, 0, 0, "Leveled with ground", s.LeveledWithGround, "LeveledWithGround");
-    check(e, 1, 0, "Level World Edges With Ground", s.WorldEdgeLevelWithGround, "WorldEdgeLevelWithGround");
-    QCheckBox* smooth = check(e, 2, 0, "Smooth Leveling", s.WorldEdgeLevelSmooth, "WorldEdgeLevelSmooth");
-    rules_.push_back({smooth, [this] {
-                          const bool on = ApplyLevelEdgeRule(ws_.settings);
-                          return on;
-                      }});
-    QCheckBox* overhang = check(e, 3, 0, "OverHang", s.WorldEdgeOverHang, "WorldEdgeOverHang");
-    rules_.push_back({overhang, [this] { return !ws_.settings.SingleObjectGround; }});
+    QCheckBox* level = check(e, 1, 0, "Level World Edges With Ground", s.WorldEdgeLevelWithGround,
+                             "WorldEdgeLevelWithGround");
+    connect(level, &QCheckBox::toggled, this, [this] {
+        ApplyLevelEdgeRule(ws_.settings);  // smoothing goes off with levelling
+        refreshControls();
+    });
+    ruled(check(e, 2, 0, "Smooth Leveling", s.WorldEdgeLevelSmooth, "WorldEdgeLevelSmooth"), ControlGroup::SmoothLevelling);
+    ruled(check(e, 3, 0, "OverHang", s.WorldEdgeOverHang, "WorldEdgeOverHang"), ControlGroup::OverhangSwitch);
     const QStringList objects = {"None", "1 Object", "2 Objects"};
     int row = 4;
     for (auto [caption, member] : {std::pair<const char*, int*>{"North", &s.WorldEdgeOverHangN},
@@ -468,7 +466,7 @@ QWidget* MainWindow::buildWorldPage() {
                                    {"West", &s.WorldEdgeOverHangW},
                                    {"East", &s.WorldEdgeOverHangE}}) {
         QComboBox* c = choice(e, row++, 0, caption, objects, *member, QString("WorldEdgeOverHang") + QLatin1Char(caption[0]));
-        rules_.push_back({c, [this] { return OverhangChoicesEnabled(ws_.settings); }});
+        ruled(c, ControlGroup::OverhangChoices);
     }
     layout->addWidget(edges, 0, 1);
 
@@ -496,55 +494,56 @@ QWidget* MainWindow::buildRwxPage() {
     check(g, 0, 0, "No RWX", s.NoRWX, "NoRWX");
     QLineEdit* prefix = text(g, 1, 0, "Target Rwx Prefix", s.RWXFile, "Path and name prefix of the model files", "RWXFile");
     rwxPrefixLabel_ = qobject_cast<QLabel*>(g->itemAtPosition(1, 0)->widget());
-    (void)prefix;
-    check(g, 2, 0, "Zip It", s.ZipIt, "ZipIt");
+    ruled(prefix, ControlGroup::ModelOption);
+    ruled(check(g, 2, 0, "Zip It", s.ZipIt, "ZipIt"), ControlGroup::ZipSwitch);
     QLineEdit* zipPass = text(g, 3, 0, "Password:", s.ZipPassword, "Password of the zip archives", "ZipPassword");
     zipPass->setEchoMode(QLineEdit::Password);
-    rules_.push_back({zipPass, [this] { return ws_.settings.ZipIt; }});
-    check(g, 4, 0, "Optimize Polygons", s.OptimizePolygons, "OptimizePolygons");
+    ruled(zipPass, ControlGroup::ZipPassword);
+    ruled(check(g, 4, 0, "Optimize Polygons", s.OptimizePolygons, "OptimizePolygons"), ControlGroup::ModelOption);
     QCheckBox* single = check(g, 5, 0, "SingleObjectGround", s.SingleObjectGround, "SingleObjectGround");
     connect(single, &QCheckBox::toggled, this, [this] {
         ApplySingleObjectGroundRule(ws_.settings);
         refreshControls();
     });
-    check(g, 6, 0, "Double Sided Object", s.DoubleSidedObject, "DoubleSidedObject");
-    check(g, 7, 0, "Generate Triangles Only", s.UseTriangle, "UseTriangle");
+    ruled(check(g, 6, 0, "Double Sided Object", s.DoubleSidedObject, "DoubleSidedObject"), ControlGroup::ModelOption);
+    ruled(check(g, 7, 0, "Generate Triangles Only", s.UseTriangle, "UseTriangle"), ControlGroup::ModelOption);
     QCheckBox* translate = check(g, 8, 0, "UseTranslate", s.UseTranslate, "UseTranslate");
-    rules_.push_back({translate, [this] { return ws_.settings.SingleObjectGround; }});
-    check(g, 9, 0, "SolidOff", s.SolidOff, "SolidOff");
+    ruled(translate, ControlGroup::UseTranslate);
+    ruled(check(g, 9, 0, "SolidOff", s.SolidOff, "SolidOff"), ControlGroup::ModelOption);
     layout->addWidget(box, 0, 0);
 
     auto* look = new QGroupBox("Surface");
     auto* l = new QGridLayout(look);
-    check(l, 0, 0, "Lit", s.TextureModesLit, "TextureModesLit");
-    check(l, 1, 0, "Foreshorten", s.TextureModesForeShorten, "TextureModesForeShorten");
-    check(l, 2, 0, "Filter", s.TextureModesFilter, "TextureModesFilter");
-    check(l, 3, 0, "Gradient Elevation Colour", s.GradientColouring, "GradientColouring");
-    check(l, 4, 0, "Materialmodes Double", s.MaterialModesDouble, "MaterialModesDouble");
-    choice(l, 5, 0, "Lightsampling", {"Vertex", "Facet"}, s.LightSampling, "LightSampling");
-    text(l, 6, 0, "Ambient", s.Ambient, {}, "Ambient");
-    text(l, 7, 0, "Diffuse", s.Diffuse, {}, "Diffuse");
-    text(l, 8, 0, "Specular", s.Specular, {}, "Specular");
-    check(l, 9, 0, "UsePrelight", s.UsePrelight, "UsePrelight");
+    ruled(check(l, 0, 0, "Lit", s.TextureModesLit, "TextureModesLit"), ControlGroup::ModelOption);
+    ruled(check(l, 1, 0, "Foreshorten", s.TextureModesForeShorten, "TextureModesForeShorten"), ControlGroup::ModelOption);
+    ruled(check(l, 2, 0, "Filter", s.TextureModesFilter, "TextureModesFilter"), ControlGroup::ModelOption);
+    ruled(check(l, 3, 0, "Gradient Elevation Colour", s.GradientColouring, "GradientColouring"), ControlGroup::ModelOption);
+    ruled(check(l, 4, 0, "Materialmodes Double", s.MaterialModesDouble, "MaterialModesDouble"), ControlGroup::ModelOption);
+    ruled(choice(l, 5, 0, "Lightsampling", {"Vertex", "Facet"}, s.LightSampling, "LightSampling"), ControlGroup::ModelOption);
+    ruled(text(l, 6, 0, "Ambient", s.Ambient, {}, "Ambient"), ControlGroup::ModelOption);
+    ruled(text(l, 7, 0, "Diffuse", s.Diffuse, {}, "Diffuse"), ControlGroup::ModelOption);
+    ruled(text(l, 8, 0, "Specular", s.Specular, {}, "Specular"), ControlGroup::ModelOption);
+    ruled(check(l, 9, 0, "UsePrelight", s.UsePrelight, "UsePrelight"), ControlGroup::ModelOption);
     int row = 10;
     for (auto [caption, member] : {std::pair<const char*, std::string*>{"R", &s.PrelightR}, {"G", &s.PrelightG},
                                    {"B", &s.PrelightB}}) {
         QLineEdit* e = text(l, row++, 0, caption, *member, "Prelight colour component, 0 to 1",
                             QString("Prelight") + caption);
-        rules_.push_back({e, [this] { return ws_.settings.UsePrelight; }});
+        ruled(e, ControlGroup::PrelightComponent);
     }
     layout->addWidget(look, 0, 1);
 
     auto* ftp = new QGroupBox("FTP upload");
     auto* f = new QGridLayout(ftp);
-    check(f, 0, 0, "FtpToHost", s.FtpToHost, "FtpToHost");
-    text(f, 1, 0, "Host URL:", s.FtpHostURL, {}, "FtpHostURL");
-    text(f, 2, 0, "Port:", s.FtpHostPort, {}, "FtpHostPort");
-    text(f, 3, 0, "UserID:", s.FtpUserID, {}, "FtpUserID");
-    text(f, 4, 0, "Passw:", s.FtpPassword, {}, "FtpPassword")->setEchoMode(QLineEdit::Password);
-    text(f, 5, 0, "Ftp Target Directory:", s.FtpDirectory, {}, "FtpDirectory");
-    text(f, 6, 0, "Proxy:", s.FtpProxy, {}, "FtpProxy");
-    text(f, 7, 0, "ProxyPort:", s.FtpProxyPort, {}, "FtpProxyPort");
+    ruled(check(f, 0, 0, "FtpToHost", s.FtpToHost, "FtpToHost"), ControlGroup::FtpSwitch);
+    const auto ftpGroup = ControlGroup::FtpParameters;
+    ruled(text(f, 1, 0, "Host URL:", s.FtpHostURL, {}, "FtpHostURL"), ftpGroup);
+    ruled(text(f, 2, 0, "Port:", s.FtpHostPort, {}, "FtpHostPort"), ftpGroup);
+    ruled(text(f, 3, 0, "UserID:", s.FtpUserID, {}, "FtpUserID"), ftpGroup);
+    ruled(text(f, 4, 0, "Passw:", s.FtpPassword, {}, "FtpPassword"), ftpGroup)->setEchoMode(QLineEdit::Password);
+    ruled(text(f, 5, 0, "Ftp Target Directory:", s.FtpDirectory, {}, "FtpDirectory"), ftpGroup);
+    ruled(text(f, 6, 0, "Proxy:", s.FtpProxy, {}, "FtpProxy"), ftpGroup);
+    ruled(text(f, 7, 0, "ProxyPort:", s.FtpProxyPort, {}, "FtpProxyPort"), ftpGroup);
     layout->addWidget(ftp, 0, 2);
     layout->setRowStretch(1, 1);
     return page;
@@ -556,17 +555,24 @@ QWidget* MainWindow::buildTexturePage() {
     ConversionSettings& s = ws_.settings;
 
     auto* top = new QGridLayout;
-    check(top, 0, 0, "No Texture", s.NoObjectTextures, "NoObjectTextures");
-    text(top, 1, 0, "Number of Tiles", s.NumberOfTiles, "Texture repeats per object", "NumberOfTiles");
-    check(top, 2, 0, "Use UniqueTextures", s.UseUniqueTextures, "UseUniqueTextures");
-    text(top, 3, 0, "Texture Prefix:", s.UniqueTexturePrefix, {}, "UniqueTexturePrefix");
-    check(top, 0, 2, "CliffTexturing", s.CliffTextures, "CliffTextures");
-    text(top, 1, 2, "Cliff Texture", s.CliffTextureName, {}, "CliffTextureName");
-    text(top, 2, 2, "Cliff minimum", s.CliffTextureMin, {}, "CliffTextureMin");
+    ruled(check(top, 0, 0, "No Texture", s.NoObjectTextures, "NoObjectTextures"), ControlGroup::ModelOption);
+    ruled(text(top, 1, 0, "Number of Tiles", s.NumberOfTiles, "Texture repeats per object", "NumberOfTiles"),
+          ControlGroup::ZoneColumns);
+    QCheckBox* unique = ruled(check(top, 2, 0, "Use UniqueTextures", s.UseUniqueTextures, "UseUniqueTextures"),
+                              ControlGroup::UniqueTexturesSwitch);
+    connect(unique, &QCheckBox::toggled, this, [this] {
+        ApplyUniqueTexturesSwitched(ws_.settings);
+        refreshControls();
+    });
+    ruled(text(top, 3, 0, "Texture Prefix:", s.UniqueTexturePrefix, {}, "UniqueTexturePrefix"),
+          ControlGroup::UniqueTexturePrefix);
+    ruled(check(top, 0, 2, "CliffTexturing", s.CliffTextures, "CliffTextures"), ControlGroup::CliffSwitch);
+    ruled(text(top, 1, 2, "Cliff Texture", s.CliffTextureName, {}, "CliffTextureName"), ControlGroup::CliffFields);
+    ruled(text(top, 2, 2, "Cliff minimum", s.CliffTextureMin, {}, "CliffTextureMin"), ControlGroup::CliffFields);
     top->addWidget(new QLabel("Cliff colour"), 3, 2);
     top->addWidget(swatch(s.CliffColour, "CliffColour"), 3, 3);
-    check(top, 0, 4, "Ranges in %", s.RangeInPercent, "RangeInPercent");
-    check(top, 1, 4, "UseAvgHeight", s.UseAvgHeight, "UseAvgHeight");
+    QCheckBox* percent = ruled(check(top, 0, 4, "Ranges in %", s.RangeInPercent, "RangeInPercent"), ControlGroup::ZoneColumns);
+    ruled(check(top, 1, 4, "UseAvgHeight", s.UseAvgHeight, "UseAvgHeight"), ControlGroup::ZoneColumns);
     check(top, 2, 4, "Dont Use Rotate", s.DontRotate, "DontRotate");
     auto* show = new QPushButton("Show Zones");
     show->setObjectName("ShowZones");
@@ -577,6 +583,7 @@ QWidget* MainWindow::buildTexturePage() {
     layout->addLayout(top);
 
     // The 32 rows, cloned from one template row.
+    std::vector<std::pair<QLineEdit*, bool>> boundFields;
     auto* rowsWidget = new QWidget;
     auto* t = new QGridLayout(rowsWidget);
     const QStringList heads = {"Object Zones", "Low",     "High",    "TextureTop", "Bottom", "Suffix", "# of Textures",
@@ -589,12 +596,15 @@ QWidget* MainWindow::buildTexturePage() {
             QCheckBox* b = check(t, r, col, caption, member, QString("Texture%1%2").arg(name).arg(n));
             t->removeWidget(b);
             t->addWidget(b, r, col);
+            ruled(b, ControlGroup::ZoneColumns);
         };
         auto addText = [&](int col, std::string& member, const QString& name) {
             auto* edit = text(t, r, col - 1, {}, member, {}, QString("Texture%1%2").arg(name).arg(n));
             t->removeWidget(edit);
             t->addWidget(edit, r, col);
             edit->setMaximumWidth(90);
+            ruled(edit, name == "RWXBottomName" ? ControlGroup::BottomNames : ControlGroup::ZoneColumns);
+            if (name == "Lowest" || name == "Highest") boundFields.push_back({edit, name == "Lowest"});
         };
         addCheck(0, QString::asprintf("Zone%d", n + 1), z.ObjectZone, "ObjectZone");
         addText(1, z.Lowest, "Lowest");
@@ -609,8 +619,15 @@ QWidget* MainWindow::buildTexturePage() {
         addCheck(10, "Flat", z.ObjectFlatZone, "ObjectFlatZone");
         addCheck(11, "High", z.ObjectFlatZoneHigh, "ObjectFlatZoneHigh");
         addCheck(12, "Tag", z.ObjectTagZone, "ObjectTagZone");
-        t->addWidget(swatch(z.ColourValue, QString("TextureColourValue%1").arg(n)), r, 13);
+        t->addWidget(ruled(swatch(z.ColourValue, QString("TextureColourValue%1").arg(n)), ControlGroup::ZoneColumns), r, 13);
     }
+    // The bound fields' hints follow "Ranges in %".
+    auto hints = [this, boundFields] {
+        const BoundHints h = ZoneBoundHints(ws_.settings.RangeInPercent);
+        for (auto [edit, lowest] : boundFields) edit->setToolTip(QString::fromStdString(lowest ? h.lowest : h.highest));
+    };
+    hints();
+    connect(percent, &QCheckBox::toggled, this, hints);
     auto* scroll = new QScrollArea;
     scroll->setWidget(rowsWidget);
     scroll->setWidgetResizable(true);
@@ -626,21 +643,24 @@ QWidget* MainWindow::buildPropPage() {
     auto* box = new QGroupBox("Propdump");
     auto* g = new QGridLayout(box);
     check(g, 0, 0, "No Propfile ", s.NoPropfile, "NoPropfile");
-    check(g, 1, 0, "Flush with Ground", s.FlushWithGround, "FlushWithGround");
-    check(g, 2, 0, "CreateBumpAtGZ", s.CreateBumpAtGZ, "CreateBumpAtGZ");
-    text(g, 3, 0, "Citizen Number:", s.CitizenNumber, {}, "CitizenNumber");
-    text(g, 4, 0, "Prop File", s.PropFile, "Path of the propdump file", "PropFile");
-    text(g, 5, 0, "Prop Elevation:", s.PropElevation, "Elevation of the placement, in centimetres", "PropElevation");
+    const auto prop = ControlGroup::PropOptions;
+    ruled(check(g, 1, 0, "Flush with Ground", s.FlushWithGround, "FlushWithGround"), prop);
+    ruled(check(g, 2, 0, "CreateBumpAtGZ", s.CreateBumpAtGZ, "CreateBumpAtGZ"), prop);
+    ruled(text(g, 3, 0, "Citizen Number:", s.CitizenNumber, {}, "CitizenNumber"), prop);
+    ruled(text(g, 4, 0, "Prop File", s.PropFile, "Path of the propdump file", "PropFile"), ControlGroup::PropFile);
+    ruled(text(g, 5, 0, "Prop Elevation:", s.PropElevation, "Elevation of the placement, in centimetres", "PropElevation"),
+          prop);
     g->addWidget(new QLabel("Prop Center (in cm)"), 6, 0, 1, 2);
-    text(g, 7, 0, "N-S", s.PropCenterNS, {}, "PropCenterNS");
-    text(g, 8, 0, "W-E", s.PropCenterWE, {}, "PropCenterWE");
-    choice(g, 9, 0, "Rotate around PropCenter by:", {"0", "90", "180", "270"}, s.RotateWorld, "RotateWorld");
+    ruled(text(g, 7, 0, "N-S", s.PropCenterNS, {}, "PropCenterNS"), prop);
+    ruled(text(g, 8, 0, "W-E", s.PropCenterWE, {}, "PropCenterWE"), prop);
+    ruled(choice(g, 9, 0, "Rotate around PropCenter by:", {"0", "90", "180", "270"}, s.RotateWorld, "RotateWorld"), prop);
     layout->addWidget(box, 0, 0, Qt::AlignTop);
 
     auto* bot = new QGroupBox("Builder bot");
     auto* b = new QGridLayout(bot);
     QCheckBox* withBot = check(b, 0, 0, "BuildWithRobot", s.BuildWithRobot, "BuildWithRobot");
     withBot->setToolTip(kLaterTip);
+    ruled(withBot, ControlGroup::PropOptions);
     text(b, 1, 0, "Citizen Number", s.BotCitNumber, {}, "BotCitNumber");
     text(b, 2, 0, "Priviledge Passw:", s.BotPrivPassw, {}, "BotPrivPassw")->setEchoMode(QLineEdit::Password);
     text(b, 3, 0, "World to Build :", s.BotWorldName, {}, "BotWorldName");
@@ -686,14 +706,14 @@ QWidget* MainWindow::buildTreePage() {
     auto* layout = new QVBoxLayout(page);
     ConversionSettings& s = ws_.settings;
     auto* top = new QGridLayout;
-    check(top, 0, 0, "Generate Trees", s.GenerateTrees, "GenerateTrees");
-    check(top, 1, 0, "Trees Only", s.GenerateOnlyTrees, "GenerateOnlyTrees");
+    ruled(check(top, 0, 0, "Generate Trees", s.GenerateTrees, "GenerateTrees"), ControlGroup::PropOptions);
+    ruled(check(top, 1, 0, "Trees Only", s.GenerateOnlyTrees, "GenerateOnlyTrees"), ControlGroup::TreeRows);
     check(top, 2, 0, "Tree Ranges in %", s.TreeRangeInPercent, "TreeRangeInPercent");
     check(top, 0, 2, "Build objects on every", s.TreeThinning, "TreeThinning");
     text(top, 1, 2, "th unit", s.TreeThinValue, {}, "TreeThinValue");
-    text(top, 2, 2, "Optional Action line content:", s.TreeActionLine, {}, "TreeActionLine");
-    text(top, 0, 4, "ScoreMin", s.TreeScoreMin, {}, "TreeScoreMin");
-    text(top, 1, 4, "ScoreMax", s.TreeScoreMax, {}, "TreeScoreMax");
+    ruled(text(top, 2, 2, "Optional Action line content:", s.TreeActionLine, {}, "TreeActionLine"), ControlGroup::TreeRows);
+    ruled(text(top, 0, 4, "ScoreMin", s.TreeScoreMin, {}, "TreeScoreMin"), ControlGroup::TreeRows);
+    ruled(text(top, 1, 4, "ScoreMax", s.TreeScoreMax, {}, "TreeScoreMax"), ControlGroup::TreeRows);
     layout->addLayout(top);
 
     auto* rowsWidget = new QWidget;
@@ -708,11 +728,13 @@ QWidget* MainWindow::buildTreePage() {
             QCheckBox* b = check(t, r, col, caption, member, QString("Tree%1%2").arg(name).arg(n));
             t->removeWidget(b);
             t->addWidget(b, r, col);
+            ruled(b, ControlGroup::TreeRows);
         };
         auto addText = [&](int col, std::string& member, const QString& name) {
             auto* edit = text(t, r, col - 1, {}, member, {}, QString("Tree%1%2").arg(name).arg(n));
             t->removeWidget(edit);
             t->addWidget(edit, r, col);
+            ruled(edit, ControlGroup::TreeRows);
             edit->setMaximumWidth(110);
         };
         addCheck(0, QString::asprintf("Zone%d", n + 1), z.ObjectZone, "ObjectZone");
@@ -753,7 +775,7 @@ QWidget* MainWindow::buildLogPage() {
         refreshControls();
     });
     for (QWidget* w : {static_cast<QWidget*>(detailed), static_cast<QWidget*>(file), static_cast<QWidget*>(browse)})
-        rules_.push_back({w, [this] { return ws_.settings.LogEnable; }});
+        ruled(w, ControlGroup::LogDetails);
     layout->addLayout(g);
     logPage_ = new QPlainTextEdit;
     logPage_->setObjectName("logPage");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/user_interface.h"
+#include "pipeline/control_rules.h"
 #include "pipeline/workspace.h"
 
 class QCheckBox;
@@ -106,6 +107,12 @@ private:
                       int& member, const QString& objectName = {});
     QLabel* readout(QGridLayout* grid, int row, int col, const QString& caption, Label which);
     QPushButton* swatch(Colour& member, const QString& objectName);
+    // The widget is enabled as the core's rule for its group says.
+    template <typename W>
+    W* ruled(W* widget, ControlGroup group) {
+        rules_.push_back({widget, [this, group] { return ControlEnabled(ws_.settings, group); }});
+        return widget;
+    }
     void changed();  // a control changed a setting
     void applyRules();
 

@@ -124,7 +124,11 @@ private slots:
                                   << QStringList{"WorldEdgeOverHangN", "WorldEdgeOverHangS", "WorldEdgeOverHangW",
                                                  "WorldEdgeOverHangE"};
         QTest::newRow("level") << "WorldEdgeLevelWithGround" << QStringList{"WorldEdgeLevelSmooth"};
-        QTest::newRow("gz") << "FixGZ" << QStringList{"RowGZ", "ColGZ"};
+        QTest::newRow("ftp") << "FtpToHost" << QStringList{"FtpHostURL", "FtpPassword", "FtpProxyPort"};
+        QTest::newRow("cliff") << "CliffTextures" << QStringList{"CliffTextureName", "CliffTextureMin"};
+        QTest::newRow("unique") << "UseUniqueTextures" << QStringList{"UniqueTexturePrefix"};
+        QTest::newRow("double") << "DoubleSidedObject" << QStringList{"TextureRWXBottomName0", "TextureRWXBottomName31"};
+        QTest::newRow("trees") << "GenerateTrees" << QStringList{"GenerateOnlyTrees", "TreeLowest0", "TreeObjectZone31"};
         QTest::newRow("single") << "SingleObjectGround" << QStringList{"UseTranslate"};
     }
     void enablingRules() {
@@ -139,6 +143,26 @@ private slots:
         for (const QString& d : dependents) QVERIFY2(child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
         box->click();
         for (const QString& d : dependents) QVERIFY2(!child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
+    }
+
+    void switchesThatDisableOthers_data() {
+        QTest::addColumn<QString>("sw");
+        QTest::addColumn<QStringList>("dependents");
+        QTest::newRow("no rwx") << "NoRWX" << QStringList{"RWXFile", "ZipIt", "ZipPassword", "Ambient", "FtpToHost",
+                                                          "TextureLowest0", "CliffTextures"};
+        QTest::newRow("zip") << "ZipIt" << QStringList{"ZipPassword"};
+        QTest::newRow("no prop") << "NoPropfile" << QStringList{"PropFile", "PropCenterNS", "BuildWithRobot", "GenerateTrees"};
+        QTest::newRow("no texture") << "NoObjectTextures" << QStringList{"TextureLowest5", "NumberOfTiles", "UseUniqueTextures"};
+    }
+    void switchesThatDisableOthers() {
+        QFETCH(QString, sw);
+        QFETCH(QStringList, dependents);
+        MainWindow w;
+        for (const QString& d : dependents) QVERIFY2(child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
+        child<QCheckBox>(&w, sw)->click();
+        for (const QString& d : dependents) QVERIFY2(!child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
+        child<QCheckBox>(&w, sw)->click();
+        for (const QString& d : dependents) QVERIFY2(child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
     }
 
     void singleModelSwitchesOverhangOff() {
