@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -256,6 +257,15 @@ void AreaCanvas::mousePressEvent(QMouseEvent* e) {
 }
 
 void AreaCanvas::mouseReleaseEvent(QMouseEvent*) { view_.released(); }
+
+void AreaCanvas::wheelEvent(QWheelEvent* e) {
+    if (!(e->modifiers() & Qt::ControlModifier)) {
+        e->ignore();  // the scroll area scrolls
+        return;
+    }
+    view_.setZoomStep(view_.zoomStep() + (e->angleDelta().y() > 0 ? 1 : -1));
+    e->accept();
+}
 
 void AreaCanvas::keyPressEvent(QKeyEvent* e) {
     const int step = e->modifiers() & Qt::ShiftModifier ? 10 : 1;

@@ -102,6 +102,8 @@ protected:
     // Arrow keys move the outline by one grid point (ten with Shift);
     // Enter or Space records it, as a click does.
     void keyPressEvent(QKeyEvent* e) override;
+    // Ctrl + wheel zooms in and out.
+    void wheelEvent(QWheelEvent* e) override;
 
 private:
     AreaView& view_;
