@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkgconf libgtest-dev qt6-base-dev libzip-dev zipcmp zipmerge ziptool
           zip unzip libcurl4-openssl-dev libsqlite3-dev sqlite3 gdal-bin libgdal-dev python3-pyftpdlib python3-openssl
-          xvfb xauth libasio-dev libsodium-dev)
+          xvfb xauth libasio-dev libsodium-dev fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -24,6 +24,8 @@ int runExport(int argc, char** argv, int first);
 int runFormats(int argc, char** argv, int first);
 int runKeys(int argc, char** argv, int first);
 int printKeys();
+int runPicture(int argc, char** argv, int first);
+int runZones(int argc, char** argv, int first);
 
 struct CommandEntry {
     const char* name;

@@ -8,6 +8,8 @@ extern const char* const kProjectUsage;
 extern const char* const kExportUsage;
 extern const char* const kFormatsUsage;
 extern const char* const kKeysUsage;
+extern const char* const kPictureUsage;
+extern const char* const kZonesUsage;
 
 const std::vector<CommandEntry>& commandTable() {
     static const std::vector<CommandEntry> table = {
@@ -15,6 +17,8 @@ const std::vector<CommandEntry>& commandTable() {
         {"generate", runGenerate, kGenerateUsage},
         {"project", runProject, kProjectUsage},
         {"export", runExport, kExportUsage},
+        {"picture", runPicture, kPictureUsage},
+        {"zones", runZones, kZonesUsage},
         {"formats", runFormats, kFormatsUsage},
         {"keys", runKeys, kKeysUsage},
     };

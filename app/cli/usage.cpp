@@ -71,6 +71,15 @@ extern const char* const kKeysUsage = R"(  keys
       allowed range and meaning.
 )";
 
+extern const char* const kPictureUsage = R"(  picture FILE [--area] [--type T] [--set ...] --out PICTURE.bmp
+      Opens FILE and writes the DEM area view's shaded picture as a 24-bit bitmap: the whole
+      grid, or with --area the bounding rectangle (set it with --set FromSouth=... etc.).
+)";
+
+extern const char* const kZonesUsage = R"(  zones PROJECT.gvl [--set ...] --out ZONES.bmp
+      Loads the project and writes the zone view's picture of its selection.
+)";
+
 namespace {
 
 constexpr const char* kCommonOptions = R"(

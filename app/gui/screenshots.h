@@ -1,0 +1,16 @@
+#pragma once
+// Pictures of every page and view for the documentation, taken by the
+// program itself (GORVALE_SCREENSHOTS=DIR) so they show exactly what a
+// user sees.
+
+#include <QString>
+
+namespace gorvale::gui {
+
+class MainWindow;
+
+// Saves page1..page7, dem-view, dem-view-area and zone-view PNGs into dir.
+// Returns the number of pictures that could not be written.
+int takeScreenshots(MainWindow& window, const QString& dir);
+
+}  // namespace gorvale::gui

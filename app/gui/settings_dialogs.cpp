@@ -1,0 +1,93 @@
+#include "app/gui/settings_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+
+#include "base/text_convert.h"
+#include "import/terrain_export.h"
+
+namespace gorvale::gui {
+
+SaveTerrainDialog::SaveTerrainDialog(Workspace& ws, QWidget* parent) : QDialog(parent), ws_(ws) {
+    setWindowTitle("Save Terrain database");
+    auto* g = new QGridLayout(this);
+    type = new QComboBox;
+    type->setObjectName("SaveType");
+    type->addItems({"Terragen", "VistaPro ASCII"});
+    type->setToolTip("Select the file type you want to save the elevation datas");
+    g->addWidget(new QLabel("File type:"), 0, 0);
+    g->addWidget(type, 0, 1);
+    scale = new QSpinBox;
+    scale->setObjectName("CSpinEdit");
+    scale->setRange(kMinExportBlockSize, kMaxExportBlockSize);
+    scale->setValue(1);
+    auto* scaleLabel = new QLabel("Hor/Vert Scale :");
+    scaleLabel->setBuddy(scale);
+    g->addWidget(scaleLabel, 1, 0);
+    g->addWidget(scale, 1, 1);
+    squareAvg = new QCheckBox("SquareAvg");
+    squareAvg->setObjectName("SquareAvg");
+    squareAvg->setToolTip("Check the box if you want to average based on the square for the elevation model");
+    g->addWidget(squareAvg, 2, 0, 1, 2);
+    upDown = new QComboBox;
+    upDown->setObjectName("ScaleUpDown");
+    upDown->addItems({"Down (Reduce)", "Up (Enlarge)"});
+    upDown->setEnabled(false);
+    upDown->setToolTip("Not implemented yet");
+    g->addWidget(upDown, 3, 0, 1, 2);
+    auto* saveButton = new QPushButton("Save ...");
+    saveButton->setObjectName("Save");
+    g->addWidget(saveButton, 4, 0, 1, 2);
+    connect(saveButton, &QPushButton::clicked, this, [this] {
+        if (save() == 0) accept();
+    });
+}
+
+int SaveTerrainDialog::save() {
+    const bool terragen = type->currentIndex() == 0;
+    const QString filter = terragen ? "Terragen (*.ter);;All Files (*)" : "VistaPro ASCII (*.txt);;All Files (*)";
+    const QString path = fileName ? fileName(filter, terragen ? "ter" : "txt") : QString();
+    if (path.isEmpty()) return -1;
+    return ExportTerrain(ws_, terragen ? ExportFormat::Terragen : ExportFormat::VistaPro, path.toStdString(),
+                         scale->value(), squareAvg->isChecked());
+}
+
+DtedSizeDialog::DtedSizeDialog(const QString& initial, QWidget* parent, const QString& prompt) : QDialog(parent) {
+    setWindowTitle("DTED grid size");
+    const QRegularExpressionMatch m = QRegularExpression("Total Points: (\\d+)").match(prompt);
+    if (m.hasMatch()) total_ = m.captured(1).toLongLong();
+    auto* g = new QGridLayout(this);
+    g->addWidget(new QLabel("Please provide the horizontal size of the grid:"), 0, 0, 1, 2);
+    field = new QLineEdit(initial);
+    field->setObjectName("GridSize");
+    g->addWidget(field, 1, 0, 1, 2);
+    g->addWidget(new QLabel("Total Points:"), 2, 0);
+    totalPoints = new QLabel(QString::number(total_));
+    g->addWidget(totalPoints, 2, 1);
+    g->addWidget(new QLabel("Vert. grid:"), 3, 0);
+    verticalGrid = new QLabel("?");
+    verticalGrid->setObjectName("VertGrid");
+    g->addWidget(verticalGrid, 3, 1);
+    auto* ok = new QPushButton("OK");
+    ok->setDefault(true);
+    g->addWidget(ok, 4, 0, 1, 2);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(field, &QLineEdit::returnPressed, this, &QDialog::accept);
+    connect(field, &QLineEdit::textChanged, this, [this] { verticalGrid->setText(verticalGridText()); });
+}
+
+QString DtedSizeDialog::value() const { return field->text(); }
+
+QString DtedSizeDialog::verticalGridText() const {
+    int n = 0;
+    if (!scanInt(field->text().toStdString(), n) || n <= 0) return "?";
+    return QString::number(total_ / n);
+}
+
+}  // namespace gorvale::gui
