@@ -150,11 +150,12 @@ TEST(CliTrees, UnusableNamePatternIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir / "models" / "z00n_00w.zip"));
 }
 
-TEST(CliTrees, TreesWithTheBuilderBotAreRefusedUntilTheBotExists) {
+TEST(CliTrees, TreesWithTheBuilderBotGoToTheBotWhichEndsTheRunWhenItCannotLogIn) {
     test::ScratchDir dir;
-    const test::CommandResult r = generateTrees(dir, "--set BuildWithRobot=true");
+    const test::CommandResult r =
+        generateTrees(dir, "--set BuildWithRobot=true --set BotUniverseURL=127.0.0.1 --set BotUniversePort=1");
     EXPECT_EQ(r.exitCode, 1) << r.out;
-    EXPECT_NE(r.out.find("BuildWithRobot"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("UNABLE_TO_CONTACT_UNIVERSE"), std::string::npos) << r.out;
     EXPECT_FALSE(std::filesystem::exists(dir / "prop.txt"));
 }
 
