@@ -88,6 +88,7 @@ public:
     void LogReason(const std::string& text, int code);
 
     RobotLog& Log() { return log_; }
+    const RobotLog& Log() const { return log_; }
     const std::string& RobotActionLabel() const { return actionLabel_; }
 
     std::int32_t LoginCitizen = 0;
