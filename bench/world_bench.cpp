@@ -129,7 +129,7 @@ int clientRun(int port, int client, int objects) {
         aw_int_set(AW_OBJECT_X, (i % 1000) * 1000);
         aw_int_set(AW_OBJECT_Z, (client * 100 + i / 1000) * 1000);
         if (aw_object_add() != 0) return 1;
-        while (i + 1 - answered >= kWindow) aw_wait(0);
+        while (i + 1 - answered >= kWindow) aw_wait(1);
     }
     for (int i = 0; i < 6000 && answered < objects; ++i) aw_wait(10);
     aw_term();
