@@ -17,6 +17,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -78,6 +80,21 @@ struct Server {
             in.ignore(1 << 20, '\n');
         }
         return value;
+    }
+    // CPU seconds used so far (user + system), from /proc.
+    double cpuSeconds() const {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::size_t close = text.rfind(')');
+        if (close == std::string::npos) return -1;
+        std::istringstream fields(text.substr(close + 2));
+        std::string f;
+        double utime = 0, stime = 0;
+        for (int i = 3; i <= 15 && fields >> f; ++i) {
+            if (i == 14) utime = std::atof(f.c_str());
+            if (i == 15) stime = std::atof(f.c_str());
+        }
+        return (utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     }
     void stop() {
         if (pid <= 0) return;
@@ -166,6 +183,7 @@ int main(int argc, char** argv) {
                 botObjects, botRate, botRate / 500.0 * 100.0);
     std::fflush(stdout);
 
+    const double serverCpuBefore = server.cpuSeconds();
     const auto start = Clock::now();
     std::vector<pid_t> children;
     for (int c = 0; c < clients; ++c) {
@@ -181,11 +199,12 @@ int main(int argc, char** argv) {
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     const long peak = server.peakKiB();
+    const double serverCpu = server.cpuSeconds() - serverCpuBefore;
     server.stop();
     const double total = static_cast<double>(clients) * clientObjects;
     std::printf("%d clients x %d objects without pace: %.2f s, %.0f objects/s (target 20000); "
-                "server peak memory %.1f MiB (target 64)%s\n",
-                clients, clientObjects, seconds, total / seconds, peak / 1024.0,
+                "server peak memory %.1f MiB (target 64); server CPU %.2f s = %.0f objects per CPU second%s\n",
+                clients, clientObjects, seconds, total / seconds, peak / 1024.0, serverCpu, total / serverCpu,
                 failures ? "; SOME CLIENTS FAILED" : "");
     fs::remove_all(dir);
     return failures ? 1 : 0;

@@ -302,3 +302,54 @@ TEST_F(WorldServerTest, AQueryAnswersInBatchesAndThenOnlyWhatChanged) {
 
 }  // namespace
 }  // namespace gorvale
+
+namespace gorvale {
+namespace {
+
+// Logs the library in as `citizen` and enters `world`.
+void session(int port, int citizen, const char* password, const char* worldName) {
+    ASSERT_EQ(aw_init(AW_BUILD), 0);
+    ASSERT_EQ(aw_create("127.0.0.1", port, nullptr), 0);
+    aw_int_set(AW_LOGIN_OWNER, citizen);
+    aw_string_set(AW_LOGIN_PRIVILEGE_PASSWORD, password);
+    ASSERT_EQ(aw_login(), 0);
+    ASSERT_EQ(aw_enter(worldName), 0);
+}
+
+TEST_F(WorldServerTest, RightsDecideWhoMayDeleteLoadAndSetTerrain) {
+    int heights[3] = {100, 200, -300};
+    session(world.port(), 1001, "secret", "alpha");
+    aw_int_set(AW_OBJECT_X, 1500);
+    aw_int_set(AW_OBJECT_Z, -2500);
+    aw_string_set(AW_OBJECT_MODEL, "mine.rwx");
+    ASSERT_EQ(aw_object_add(), 0);
+    const int number = aw_int(AW_OBJECT_NUMBER);
+    EXPECT_EQ(aw_terrain_set(-1, 2, 3, 5, heights), 0);  // eminent domain
+    aw_term();
+
+    // Citizen 1002 may build in "alpha" but holds no eminent domain.
+    session(world.port(), 1002, "other", "alpha");
+    aw_int_set(AW_OBJECT_X, 1500);
+    aw_int_set(AW_OBJECT_Z, -2500);
+    aw_int_set(AW_OBJECT_NUMBER, number);
+    EXPECT_EQ(aw_object_delete(), RC_NOT_DELETE_OWNER);
+    aw_int_set(AW_OBJECT_OWNER, 1001);
+    EXPECT_EQ(aw_object_load(), RC_UNAUTHORIZED);
+    EXPECT_EQ(aw_terrain_set(0, 0, 3, 5, heights), RC_UNAUTHORIZED);
+    EXPECT_EQ(aw_terrain_delete_all(), RC_UNAUTHORIZED);
+    aw_term();
+
+    // The owner deletes it; then it is gone.
+    session(world.port(), 1001, "secret", "alpha");
+    aw_int_set(AW_OBJECT_X, 1500);
+    aw_int_set(AW_OBJECT_Z, -2500);
+    aw_int_set(AW_OBJECT_NUMBER, number);
+    EXPECT_EQ(aw_object_delete(), 0);
+    EXPECT_EQ(aw_object_delete(), RC_NO_SUCH_OBJECT);
+    EXPECT_EQ(aw_terrain_delete_all(), 0);
+    aw_term();
+    EXPECT_EQ(world.Dump("alpha"), "propdump version 3\r\n");
+}
+
+}  // namespace
+}  // namespace gorvale
