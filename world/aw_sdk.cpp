@@ -37,6 +37,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kConnectTimeoutMs = 5000;
 constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kOutFlushBytes = 32 * 1024;
+constexpr int kShortWaitMs = 5;
 
 constexpr int kDefaultRequestTimeoutMs = 15000;
 int requestTimeoutMs = kDefaultRequestTimeoutMs;
@@ -157,9 +158,10 @@ int pollFor(int fd, short events, Clock::duration wait, pollfd* out = nullptr) {
 // Reads what has arrived, waiting up to `wait` for the first bytes.
 void receive(Instance& in, Clock::duration wait) {
     if (in.fd < 0) return;
-    const int ready = pollFor(in.fd, POLLIN, wait);
-    if (ready < 0 && errno == EINTR) return;
-    if (ready <= 0) return;
+    if (wait > Clock::duration::zero()) {  // without a wait the non-blocking reads below tell
+        const int ready = pollFor(in.fd, POLLIN, wait);
+        if (ready <= 0) return;
+    }
     char buf[kReadChunk];
     for (;;) {
         const ssize_t n = ::recv(in.fd, buf, sizeof buf, 0);
@@ -431,8 +433,13 @@ int aw_wait(int milliseconds) {
     lib.inWait = true;
     Instance* in = lib.instance;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds);
+    // A short wait (the pace between objects) sleeps through and delivers at
+    // its end: one wake-up per wait instead of one per answer keeps the pace
+    // on a busy machine.
+    const bool shortWait = milliseconds <= kShortWaitMs;
     if (!in->out.empty()) flushOut(*in);
-    for (;;) {
+    // Delivers what has arrived; false when a handler destroyed the instance.
+    const auto deliverArrived = [in]() {
         receive(*in, Clock::duration::zero());
         expireOverdue(*in);
         while (!in->queue.empty() && lib.instance == in) {
@@ -440,11 +447,15 @@ int aw_wait(int milliseconds) {
             in->queue.pop_front();
             deliver(*in, m);
         }
-        if (lib.instance != in) break;  // a handler destroyed the instance
+        return lib.instance == in;
+    };
+    for (;;) {
+        if (!deliverArrived()) break;
         const Clock::duration left = timeLeft(deadline);
         if (left == Clock::duration::zero()) break;
-        if (in->fd < 0) {
+        if (in->fd < 0 || shortWait) {
             pollFor(-1, 0, left);
+            deliverArrived();
             break;
         }
         receive(*in, left);
