@@ -36,6 +36,8 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kConnectTimeoutMs = 5000;
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kOutFlushBytes = 32 * 1024;
+constexpr int kShortWaitMs = 5;
 
 constexpr int kDefaultRequestTimeoutMs = 15000;
 int requestTimeoutMs = kDefaultRequestTimeoutMs;
@@ -58,6 +60,7 @@ struct Instance {
     bool lost = false;  // the connection dropped (or was never made)
     bool reached = false;
     std::string in;
+    std::string out;  // requests not yet written
     std::deque<Incoming> queue;
     std::map<std::uint32_t, Pending> pending;
     std::uint32_t nextRequest = 1;
@@ -97,6 +100,7 @@ void queueLocalAnswer(Instance& in, std::uint32_t id, const Pending& p, int rc) 
 // CONNECTION_LOST at the next aw_wait (after any answer already received).
 void markLost(Instance& in) {
     closeSocket(in);
+    in.out.clear();
     in.lost = true;
     for (const auto& [id, p] : in.pending) queueLocalAnswer(in, id, p, RC_CONNECTION_LOST);
 }
@@ -134,19 +138,30 @@ int connectTo(const char* host, int port) {
     return fd;
 }
 
-// Milliseconds left until the deadline, rounded up so a wait is never cut short.
-int msUntil(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+// Time left until the deadline (zero when past).
+Clock::duration timeLeft(Clock::time_point deadline) {
+    const Clock::duration left = deadline - Clock::now();
+    return left < Clock::duration::zero() ? Clock::duration::zero() : left;
 }
 
-// Reads what has arrived, waiting up to timeoutMs for the first bytes.
-void receive(Instance& in, int timeoutMs) {
+// Waits for the socket (or, without one, just waits) to the microsecond,
+// so that short pace waits are neither cut short nor stretched.
+int pollFor(int fd, short events, Clock::duration wait, pollfd* out = nullptr) {
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(wait).count();
+    timespec ts{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    pollfd p{fd, events, 0};
+    const int ready = ::ppoll(fd >= 0 ? &p : nullptr, fd >= 0 ? 1 : 0, &ts, nullptr);
+    if (out) *out = p;
+    return ready;
+}
+
+// Reads what has arrived, waiting up to `wait` for the first bytes.
+void receive(Instance& in, Clock::duration wait) {
     if (in.fd < 0) return;
-    pollfd p{in.fd, POLLIN, 0};
-    int ready = ::poll(&p, 1, timeoutMs);
-    if (ready < 0 && errno == EINTR) return;
-    if (ready <= 0) return;
+    if (wait > Clock::duration::zero()) {  // without a wait the non-blocking reads below tell
+        const int ready = pollFor(in.fd, POLLIN, wait);
+        if (ready <= 0) return;
+    }
     char buf[kReadChunk];
     for (;;) {
         const ssize_t n = ::recv(in.fd, buf, sizeof buf, 0);
@@ -174,12 +189,13 @@ void receive(Instance& in, int timeoutMs) {
     }
 }
 
-int sendFrame(Instance& in, const std::string& frame) {
+// Writes out the requests gathered so far.
+int flushOut(Instance& in) {
     if (in.fd < 0) return in.reached ? RC_CONNECTION_LOST : RC_NO_CONNECTION;
     std::size_t sent = 0;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(requestTimeoutMs);
-    while (sent < frame.size()) {
-        const ssize_t n = ::send(in.fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+    while (sent < in.out.size()) {
+        const ssize_t n = ::send(in.fd, in.out.data() + sent, in.out.size() - sent, MSG_NOSIGNAL);
         if (n > 0) {
             sent += static_cast<std::size_t>(n);
             continue;
@@ -192,16 +208,30 @@ int sendFrame(Instance& in, const std::string& frame) {
                 markLost(in);
                 return RC_TIMEOUT;
             }
-            pollfd p{in.fd, POLLOUT | POLLIN, 0};
-            ::poll(&p, 1, 50);
-            if (p.revents & POLLIN) receive(in, 0);
+            pollfd p{};
+            pollFor(in.fd, POLLOUT | POLLIN, std::chrono::milliseconds(50), &p);
+            if (p.revents & POLLIN) receive(in, Clock::duration::zero());
             if (in.fd < 0) return RC_CONNECTION_LOST;
             continue;
         }
         markLost(in);
         return RC_CONNECTION_LOST;
     }
+    in.out.clear();
     return RC_SUCCESS;
+}
+
+// Queues a request; queued requests go out together at the next wait, at
+// the next request that waits for its answer, or when enough have gathered.
+int queueFrame(Instance& in, const std::string& frame) {
+    if (in.fd < 0) return in.reached ? RC_CONNECTION_LOST : RC_NO_CONNECTION;
+    in.out += frame;
+    return in.out.size() >= kOutFlushBytes ? flushOut(in) : RC_SUCCESS;
+}
+
+int sendFrame(Instance& in, const std::string& frame) {
+    if (int rc = queueFrame(in, frame)) return rc;
+    return flushOut(in);
 }
 
 int checkInstance() {
@@ -228,8 +258,8 @@ int request(FrameWriter& w, std::uint32_t id, std::int32_t* number = nullptr) {
             return rc;
         }
         if (in.fd < 0) return RC_CONNECTION_LOST;
-        const int left = msUntil(deadline);
-        if (left == 0) return RC_TIMEOUT;
+        const Clock::duration left = timeLeft(deadline);
+        if (left == Clock::duration::zero()) return RC_TIMEOUT;
         receive(in, left);
     }
 }
@@ -321,7 +351,7 @@ int objectRequest(Message type) {
         setInt(AW_OBJECT_NUMBER, rc == RC_SUCCESS ? answered : number);
         return rc;
     }
-    if (int rc = sendFrame(in, w.finish())) return rc;
+    if (int rc = queueFrame(in, w.finish())) return rc;
     in.pending[id] = {type, number, Clock::now() + std::chrono::milliseconds(requestTimeoutMs)};
     setInt(AW_OBJECT_NUMBER, number);
     return RC_SUCCESS;
@@ -403,19 +433,29 @@ int aw_wait(int milliseconds) {
     lib.inWait = true;
     Instance* in = lib.instance;
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds);
-    for (;;) {
-        receive(*in, 0);
+    // A short wait (the pace between objects) sleeps through and delivers at
+    // its end: one wake-up per wait instead of one per answer keeps the pace
+    // on a busy machine.
+    const bool shortWait = milliseconds <= kShortWaitMs;
+    if (!in->out.empty()) flushOut(*in);
+    // Delivers what has arrived; false when a handler destroyed the instance.
+    const auto deliverArrived = [in]() {
+        receive(*in, Clock::duration::zero());
         expireOverdue(*in);
         while (!in->queue.empty() && lib.instance == in) {
             Incoming m = std::move(in->queue.front());
             in->queue.pop_front();
             deliver(*in, m);
         }
-        if (lib.instance != in) break;  // a handler destroyed the instance
-        const int left = msUntil(deadline);
-        if (left == 0) break;
-        if (in->fd < 0) {
-            ::poll(nullptr, 0, left);
+        return lib.instance == in;
+    };
+    for (;;) {
+        if (!deliverArrived()) break;
+        const Clock::duration left = timeLeft(deadline);
+        if (left == Clock::duration::zero()) break;
+        if (in->fd < 0 || shortWait) {
+            pollFor(-1, 0, left);
+            deliverArrived();
             break;
         }
         receive(*in, left);

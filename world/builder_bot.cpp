@@ -48,6 +48,19 @@ bool RobotLog::SaveLog(const std::string& path, std::string& error) {
     return true;
 }
 
+bool OfferToSaveRobotLog(UserInterface& ui, RobotLog& log,
+                         const std::function<std::optional<std::string>()>& choosePath) {
+    if (!log.Modified()) return true;
+    if (ui.message(kRobotLogChanged, kRobotCaption, MessageKind::Confirmation, Buttons::YesNo) != Answer::Yes)
+        return true;
+    const std::optional<std::string> path = choosePath ? choosePath() : std::nullopt;
+    if (!path) return true;
+    std::string error;
+    if (log.SaveLog(*path, error)) return true;
+    ui.message(error, "Error", MessageKind::Error, Buttons::Ok);
+    return false;
+}
+
 BuilderBot::BuilderBot() : Wait([](int ms) { return aw_wait(ms); }) {}
 
 BuilderBot::~BuilderBot() {

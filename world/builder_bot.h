@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/user_interface.h"
 #include "base/world_object.h"
 
 namespace gorvale {
@@ -42,6 +44,19 @@ private:
     std::vector<std::string> lines_;
     bool modified_ = false;
 };
+
+inline constexpr const char* kRobotCaption = "Robot";
+inline constexpr const char* kRobotLogLabel = "Robot log messages";
+inline constexpr const char* kRobotLogChanged = "Robot Log changed! \n Do you want to save it?";
+inline constexpr const char* kRobotLogDefaultExtension = ".log";
+inline constexpr const char* kRobotLogFilter = "Log files (*.log)|*.log|all files *.*|*.*";
+
+// Closing (or destroying) the bot window with a modified log: asks
+// kRobotLogChanged (Yes, No); Yes asks `choosePath` for a file (nothing:
+// not saved) and saves there. False only when the save failed, after a
+// message naming the file and the reason.
+bool OfferToSaveRobotLog(UserInterface& ui, RobotLog& log,
+                         const std::function<std::optional<std::string>()>& choosePath);
 
 inline constexpr const char* kNoRobotRunning = "No Robot is running";
 inline constexpr const char* kNoRobotAtStart = "No Robot is Running";
@@ -88,6 +103,7 @@ public:
     void LogReason(const std::string& text, int code);
 
     RobotLog& Log() { return log_; }
+    const RobotLog& Log() const { return log_; }
     const std::string& RobotActionLabel() const { return actionLabel_; }
 
     std::int32_t LoginCitizen = 0;

@@ -31,6 +31,8 @@ public:
     Statement& bind(int index, const std::string& value);
     // SQLITE_ROW or SQLITE_DONE; anything else throws.
     int step();
+    // As step, but a broken uniqueness rule returns SQLITE_CONSTRAINT.
+    int stepUnique();
     void reset();
     std::int64_t column(int i) const { return sqlite3_column_int64(stmt_, i); }
     std::string text(int i) const;
@@ -71,7 +73,8 @@ public:
 
     // Changes, inside the open transaction (begun on demand).
     bool ObjectExists(std::int64_t world, std::int32_t cellX, std::int32_t cellZ, std::int32_t number);
-    void InsertObject(std::int64_t world, const WorldObject& o);
+    // False (and nothing stored) when its cell already holds an object of that number.
+    bool InsertObject(std::int64_t world, const WorldObject& o);
     // Owner of an object, or nothing when there is none.
     std::optional<std::int32_t> ObjectOwner(std::int64_t world, std::int32_t cellX, std::int32_t cellZ,
                                             std::int32_t number);

@@ -22,7 +22,7 @@ namespace {
 constexpr int kQueryBatchObjects = 100;
 // A client that does not read its answers is dropped beyond this.
 constexpr std::size_t kMaxQueuedOutput = 8u * 1024 * 1024;
-constexpr std::size_t kReadChunk = 16 * 1024;
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 std::int32_t now() { return static_cast<std::int32_t>(std::time(nullptr)); }
 
@@ -77,14 +77,14 @@ private:
     void read() {
         if (closed_ || busy_ || reading_) return;
         reading_ = true;
-        socket_.async_read_some(asio::buffer(buf_), [self = shared_from_this()](const std::error_code& ec,
+        socket_.async_read_some(asio::buffer(buf_.get(), kReadChunk), [self = shared_from_this()](const std::error_code& ec,
                                                                                 std::size_t n) {
             self->reading_ = false;
             if (ec || self->closed_) {
                 self->Close();
                 return;
             }
-            self->in_.append(self->buf_.data(), n);
+            self->in_.append(self->buf_.get(), n);
             self->armIdle();
             self->process();
             self->read();
@@ -247,9 +247,7 @@ private:
         int rc = needWorld(load);
         if (rc == RC_SUCCESS && !load && !canBuild_) rc = RC_NO_BUILD_RIGHTS;
         if (rc == RC_SUCCESS && o.Number == 0) rc = RC_INVALID_ATTRIBUTE;
-        if (rc == RC_SUCCESS && server_.db().ObjectExists(world_->id, CellOf(o.X), CellOf(o.Z), o.Number))
-            rc = RC_ELEMENT_ALREADY_EXISTS;
-        if (rc == RC_SUCCESS) server_.db().InsertObject(world_->id, o);
+        if (rc == RC_SUCCESS && !server_.db().InsertObject(world_->id, o)) rc = RC_ELEMENT_ALREADY_EXISTS;
         reply(result(id, rc, o.Number));
         return true;
     }
@@ -343,7 +341,8 @@ private:
     std::shared_ptr<int> count_;
     tcp::socket socket_;
     asio::steady_timer idle_;
-    std::array<char, kReadChunk> buf_{};
+    // Not cleared: only the bytes received are touched, so idle sessions stay small.
+    std::unique_ptr<char[]> buf_{new char[kReadChunk]};
     std::string in_;
     std::deque<std::string> out_;
     std::size_t queuedBytes_ = 0;
