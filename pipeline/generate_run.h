@@ -18,6 +18,7 @@ inline constexpr int kRunCompleted = 0;        // also after a stop or a writer 
 inline constexpr int kRunCannotOpenDem = 1;    // the elevation file could not be opened
 inline constexpr int kRunCannotCreateProp = 2; // the propdump could not be created: nothing written
 inline constexpr int kRunRefused = 3;          // settings refused before anything was written
+inline constexpr int kRunWriteFailed = 4;      // a file of the run could not be written in full (reported)
 
 // What a run needs from the other subsystems. Optional members may stay
 // empty; the options that need them are then refused with a message.
@@ -74,6 +75,8 @@ private:
     void logExtremePoints(float verticalScale);
     void showLogPage();
     void logLine(const std::string& text);
+    void logFailed(int error);
+    void closeLog();
 
     Workspace& ws_;
     RunState run_;

@@ -38,9 +38,10 @@ bool touchesBoundingBox(const std::vector<std::string>& sets) {
     return false;
 }
 
-// A batch run makes the output folders it names; an unwritable one still fails.
+// A batch run makes the output folders it will write to; an unwritable one still fails.
 void makeOutputFolders(const ConversionSettings& s) {
     for (const std::string* path : {&s.RWXFile, &s.PropFile, &s.LogFile}) {
+        if (path == &s.LogFile && !s.LogEnable) continue;
         const std::filesystem::path parent = std::filesystem::path(*path).parent_path();
         std::error_code ec;
         if (!parent.empty()) std::filesystem::create_directories(parent, ec);
@@ -104,7 +105,9 @@ int runGenerate(int argc, char** argv, int first) {
         std::fprintf(stderr, "gorvale-cli: error: cannot read the project file %s\n", project.c_str());
         return 1;
     }
-    applyOverrides(args, ws.settings, error);
+    // The same overrides were accepted before loading; one refused now (the
+    // project changed what it may be) must not be dropped silently.
+    if (!applyOverrides(args, ws.settings, error)) return usageError(error);
     makeOutputFolders(ws.settings);
     if (touchesBoundingBox(args.sets)) {
         SnapNorthSouth(ws);

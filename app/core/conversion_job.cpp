@@ -24,6 +24,7 @@ private:
 class RwxTileWriter : public TileModelWriter {
 public:
     RwxTileWriter(Workspace& ws, GroundObjectWriter& writer) : ws_(ws), writer_(writer) {}
+    void setRun(RunState& run) { run_ = &run; }
     int WriteGroundObject(const std::string& path, int n, int offsetZ, int offsetX, std::int32_t baseElevation,
                           float verticalScale, double centring, double shiftA, double shiftB, int n2) override {
         return writer_.WriteGroundObject(path, n, offsetZ, offsetX, baseElevation, verticalScale, centring,
@@ -34,11 +35,15 @@ public:
     void BeginSingleModel() override {
         writer_.BeginSingleModel(std::filesystem::path(ws_.settings.DEMFile).filename().string());
     }
-    void EndSingleModel() override { writer_.EndSingleModel(); }
+    void EndSingleModel() override {
+        // Closing or packing the single model failed (reported): the run must say so.
+        if (writer_.EndSingleModel() != 0 && run_) run_->WriteFailed = true;
+    }
 
 private:
     Workspace& ws_;
     GroundObjectWriter& writer_;
+    RunState* run_ = nullptr;
 };
 
 }  // namespace
@@ -53,6 +58,7 @@ struct ConversionJob::Parts {
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
     Parts& p = *parts_;
+    p.tileWriter.setRun(run_.state());
     services_.validate = [](Workspace& w) {
         std::string error;
         if (w.settings.ZipIt && !validateZipPassword(w.settings, error)) {
