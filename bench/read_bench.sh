@@ -7,7 +7,7 @@
 #   SIZE=1201 RUNS=5 bench/read_bench.sh
 #
 # One synthetic Int16 GeoTIFF (python3 with numpy and GDAL's bindings; without
-# them, the DTED sample in ../shared/testdata resampled with gdalwarp) is
+# them, the DTED sample in tests/data resampled with gdalwarp) is
 # written by gdal_translate as USGSDEM, AAIGrid and BT. Everything lives in a
 # temporary folder (on /dev/shm when there is one, so both sides read and GDAL
 # writes in memory) and is removed afterwards.
@@ -76,7 +76,7 @@ ds.GetRasterBand(1).WriteArray(z)
 ds = None
 EOF
 else
-    dted="$ROOT/../shared/testdata/dted/n43.dt0"
+    dted="$ROOT/tests/data/dted/n43.dt0"
     [ -f "$dted" ] || { echo "read_bench: need python3 with numpy and GDAL, or $dted" >&2; exit 2; }
     gdalwarp -q -ts "$SIZE" "$SIZE" -r bilinear -ot Int16 "$dted" "$WORK/source.tif"
 fi
