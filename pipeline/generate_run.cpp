@@ -208,8 +208,9 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     if (!s.NoPropfile && !s.AW_Terrain) {
         run_.PropdumpStream = OpenPropdump(s.PropFile);
         if (!run_.PropdumpStream) {
+            const int error = errno;
             logLine(format("Error: can't create %s\n", s.PropFile.c_str()));
-            ws_.ui->fileError(s.PropFile);
+            ws_.ui->fileError(pathWithReason(s.PropFile, error));
             return kRunCannotCreateProp;
         }
     }
