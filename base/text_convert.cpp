@@ -7,6 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include <locale.h>
+
 namespace gorvale {
 namespace {
 
@@ -67,6 +69,26 @@ bool parseRealPrefix(std::string_view t, Real& out) {
     return true;
 }
 
+// The C locale for this thread while formatting: the desktop program runs
+// in the user's locale, where "%f" could write "0,333333", and every number
+// this program formats ends up in a settings text or a file.
+class ClassicNumbers {
+public:
+    ClassicNumbers() : previous_(classic() ? ::uselocale(classic()) : nullptr) {}
+    ~ClassicNumbers() {
+        if (previous_) ::uselocale(previous_);
+    }
+    ClassicNumbers(const ClassicNumbers&) = delete;
+    ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+private:
+    static locale_t classic() {
+        static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+        return c;
+    }
+    locale_t previous_;
+};
+
 }  // namespace
 
 bool scanInt(std::string_view text, int& value) {
@@ -118,6 +140,7 @@ double decimalReal(std::string_view text) {
 }
 
 std::string format(const char* fmt, ...) {
+    const ClassicNumbers classicNumbers;
     char small[256];
     va_list args;
     va_start(args, fmt);

@@ -32,7 +32,8 @@ inline float floatOr(std::string_view text, float fallback) {
     return fallback;
 }
 
-// printf into a std::string (the process runs with the C numeric locale).
+// printf into a std::string, always with the C locale's numbers ("0.333333"),
+// whatever locale the process runs in.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Lower-case / upper-case in the C locale (ASCII only).

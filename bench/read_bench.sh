@@ -8,7 +8,7 @@
 #   ONLY="SRTM HGT" bench/read_bench.sh  (the formats whose label matches)
 #
 # One synthetic Int16 GeoTIFF (python3 with numpy and GDAL's bindings; without
-# them, the DTED sample in ../shared/testdata resampled with gdalwarp) is
+# them, the DTED sample in tests/data resampled with gdalwarp) is
 # written by gdal_translate as USGSDEM, AAIGrid, BT and SRTMHGT (the source
 # covers the tile N43W080, so SIZE must be 1201 or 3601). Everything lives in a
 # temporary folder (on /dev/shm when there is one, so both sides read and GDAL
@@ -79,7 +79,7 @@ ds.GetRasterBand(1).WriteArray(z)
 ds = None
 EOF
 else
-    dted="$ROOT/../shared/testdata/dted/n43.dt0"
+    dted="$ROOT/tests/data/dted/n43.dt0"
     [ -f "$dted" ] || { echo "read_bench: need python3 with numpy and GDAL, or $dted" >&2; exit 2; }
     gdalwarp -q -ts "$SIZE" "$SIZE" -r bilinear -ot Int16 "$dted" "$WORK/source.tif"
 fi

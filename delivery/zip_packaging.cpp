@@ -6,6 +6,7 @@
 #include <malloc.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -20,7 +21,6 @@ namespace {
 
 constexpr char kPathSeparator = '/';
 constexpr const char* kArchiveExtension = ".zip";
-constexpr const char* kTemporaryDirectoryVariable = "TEMP";
 constexpr std::size_t kCopyBlock = 2048;
 constexpr const char* kZipCaption = "Zip It";
 
@@ -81,12 +81,6 @@ bool validateZipPassword(const ConversionSettings& s, std::string& error) {
     error = format("The zip password has %zu characters; at most %zu are allowed.", s.ZipPassword.size(),
                    kMaxZipPasswordLength);
     return false;
-}
-
-std::string temporaryDirectory() {
-    const char* temp = std::getenv(kTemporaryDirectoryVariable);
-    // An empty TEMP would put the models at the file-system root.
-    return temp && *temp ? std::string(temp) : std::string(".");
 }
 
 std::string temporaryModelPath(const std::string& modelPath) {
@@ -176,33 +170,43 @@ bool ZipPackager::makeArchive(const ZipPaths& paths) {
 }
 
 bool ZipPackager::copyToDestination(const ZipPaths& paths) {
+    UserInterface& ui = *ws_.ui;
     FilePtr in = openFile(paths.temporaryArchive, "rb");
-    if (!in) return false;
+    if (!in) {
+        ui.fileError(pathWithReason(paths.temporaryArchive, errno));
+        return false;
+    }
     FilePtr out = openFile(paths.destination, "wb");
     if (!out) {
-        ws_.ui->fileError(paths.destination);
+        ui.fileError(pathWithReason(paths.destination, errno));
         return false;
     }
     char block[kCopyBlock];
-    bool ok = true;
+    int error = 0;
+    std::string failed = paths.destination;
     for (;;) {
         const std::size_t n = std::fread(block, 1, sizeof block, in.get());
         if (n > 0 && std::fwrite(block, 1, n, out.get()) != n) {
-            ok = false;
+            error = errno;
             break;
         }
         if (n < sizeof block) {
-            ok = !std::ferror(in.get());
+            if (std::ferror(in.get())) {
+                error = errno;
+                failed = paths.temporaryArchive;
+            }
             break;
         }
     }
-    if (std::fclose(out.release()) != 0) ok = false;
-    if (!ok) {
+    // The last block reaches the disk only now; a full disk shows here.
+    if (!closeFile(out) && error == 0) error = errno;
+    if (error != 0) {
         // A half-written archive would be uploaded or served as if whole.
         std::remove(paths.destination.c_str());
-        ws_.ui->fileError(paths.destination);
+        ui.fileError(pathWithReason(failed, error));
+        return false;
     }
-    return ok;
+    return true;
 }
 
 }  // namespace gorvale

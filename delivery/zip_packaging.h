@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "base/temporary_directory.h"
 #include "pipeline/workspace.h"
 
 namespace gorvale {
@@ -19,9 +20,6 @@ inline constexpr std::size_t kMaxZipPasswordLength = 31;
 // Refuses a ZipPassword longer than kMaxZipPasswordLength (error says why).
 // Run before a job starts; PackAndUpload refuses such a password as well.
 bool validateZipPassword(const ConversionSettings& s, std::string& error);
-
-// The value of TEMP, or "." when it is not set (or empty).
-std::string temporaryDirectory();
 
 // Where the writer puts model P while ZipIt is on: the temporary directory
 // plus P's file name.

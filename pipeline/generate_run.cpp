@@ -54,14 +54,28 @@ int SelectionTileCount(const Workspace& ws) {
 }
 
 void GenerateRun::logLine(const std::string& text) {
-    if (!ws_.settings.LogEnable || !run_.LogStream) return;
+    if (!ws_.settings.LogEnable || !run_.LogStream || run_.LogFailed) return;
     std::string line = text;
     if (!line.empty() && line.back() == '\n') {
         line.pop_back();
         line += kLogLineEnd;
     }
-    std::fputs(line.c_str(), run_.LogStream.get());
-    std::fflush(run_.LogStream.get());
+    if (std::fputs(line.c_str(), run_.LogStream.get()) < 0 || std::fflush(run_.LogStream.get()) != 0)
+        logFailed(errno);
+}
+
+void GenerateRun::logFailed(int error) {
+    if (run_.LogFailed) return;
+    run_.LogFailed = true;
+    run_.WriteFailed = true;
+    ws_.ui->fileError(pathWithReason(ws_.settings.LogFile, error));
+}
+
+void GenerateRun::closeLog() {
+    // The model writer stops logging silently when a line fails; the mark
+    // it leaves on the stream is seen here.
+    if (run_.LogStream && !closeFile(run_.LogStream)) logFailed(errno);
+    run_.LogStream.reset();
 }
 
 GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
@@ -115,6 +129,7 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     const std::string rwxPrefix = s.RWXFile;
 
     run_.LogStream.reset();
+    run_.LogFailed = false;
     if (s.LogEnable) run_.LogStream = openFile(s.LogFile, "w");
     if (services.setLog) services.setLog(run_.LogStream.get());
 
@@ -126,7 +141,8 @@ GenerateOutcome GenerateRun::Generate(GenerateServices& services) {
     if (ftpOpened && services.uploadTally) outcome.uploads = services.uploadTally();
     if (s.BuildWithRobot && services.stopBot) services.stopBot(ws_);
     if (services.setLog) services.setLog(nullptr);
-    run_.LogStream.reset();
+    closeLog();
+    if (run_.WriteFailed && outcome.runResult == kRunCompleted) outcome.runResult = kRunWriteFailed;
     showLogPage();
     return outcome;
 }
@@ -175,6 +191,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
                                const std::string& rwxPrefix, GenerateOutcome& outcome) {
     ConversionSettings& s = ws_.settings;
     ElevationGrid& g = ws_.grid;
+    run_.WriteFailed = false;
     ws_.ui->setStatus(kStatusPanel, "Working....");
     writeBanner();
 
@@ -198,8 +215,9 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     if (!s.NoPropfile && !s.AW_Terrain) {
         run_.PropdumpStream = OpenPropdump(s.PropFile);
         if (!run_.PropdumpStream) {
+            const int error = errno;
             logLine(format("Error: can't create %s\n", s.PropFile.c_str()));
-            ws_.ui->fileError(s.PropFile);
+            ws_.ui->fileError(pathWithReason(s.PropFile, error));
             return kRunCannotCreateProp;
         }
     }
@@ -242,10 +260,13 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     } else if (singleModel && services.writer) {
         services.writer->EndSingleModel();
     }
-    run_.PropdumpStream.reset();
+    if (run_.PropdumpStream && !closeFile(run_.PropdumpStream)) {
+        ws_.ui->fileError(pathWithReason(s.PropFile, errno));
+        run_.WriteFailed = true;
+    }
     ws_.ui->setStatus(kStatusPanel, "Done!");
     logExtremePoints(numbers.VerticalScale);
-    return kRunCompleted;
+    return run_.WriteFailed ? kRunWriteFailed : kRunCompleted;
 }
 
 }  // namespace gorvale

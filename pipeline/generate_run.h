@@ -18,6 +18,7 @@ inline constexpr int kRunCompleted = 0;        // also after a stop or a writer 
 inline constexpr int kRunCannotOpenDem = 1;    // the elevation file could not be opened
 inline constexpr int kRunCannotCreateProp = 2; // the propdump could not be created: nothing written
 inline constexpr int kRunRefused = 3;          // settings refused before anything was written
+inline constexpr int kRunWriteFailed = 4;      // a file of the run could not be written in full (reported)
 
 // What the FTP session did with the archives of a run.
 struct UploadTally {
@@ -86,6 +87,8 @@ private:
     void logExtremePoints(float verticalScale);
     void showLogPage();
     void logLine(const std::string& text);
+    void logFailed(int error);
+    void closeLog();
 
     Workspace& ws_;
     RunState run_;

@@ -24,6 +24,10 @@ struct RunState {
     FilePtr PropdumpStream;   // none with NoPropfile, AW_Terrain, or when it could not be created
     bool StopRequested = false;
     int WriterResultSum = 0;  // a negative sum ends the tile loop
+    // A file of the run (object list, log, model, archive) was not written
+    // in full; the failure has been reported with the file's name.
+    bool WriteFailed = false;
+    bool LogFailed = false;   // reported once; no more lines are written
     std::int32_t BotOffsetX = 0;       // cm
     std::int32_t BotOffsetZ = 0;       // cm
     std::int32_t PropElevationCm = 0;  // cm

@@ -62,7 +62,8 @@ void EmitPropdumpLine(TileLoop& loop, const std::string& line) {
     FilePtr& stream = loop.Run.PropdumpStream;
     if (!stream) return;
     if (!WritePropdumpLine(stream.get(), line)) {
-        loop.Ui.fileError(loop.Settings.PropFile);
+        loop.Ui.fileError(pathWithReason(loop.Settings.PropFile, errno));
+        loop.Run.WriteFailed = true;
         stream.reset();
     }
 }

@@ -12,6 +12,7 @@
 #include <limits>
 #include <thread>
 
+#include "base/temporary_directory.h"
 #include "base/text_convert.h"
 #include "rwx/model_context.h"
 
@@ -21,7 +22,6 @@ namespace {
 constexpr std::size_t kUniqueNamePathChars = 11;  // "03n_02w.rwx"
 constexpr std::size_t kExtensionChars = 4;        // ".rwx"
 constexpr const char* kModelExtension = ".rwx";
-constexpr const char* kTemporaryDirectoryVariable = "TEMP";
 constexpr const char* kSingleModelCredit = "# Ground model made by gorvale, the terrain converter";
 constexpr const char* kLogWriting = "Writing ElevationGrid Verteces to %s...";
 constexpr const char* kLogOk = "OK";
@@ -104,11 +104,7 @@ std::string GroundObjectWriter::fileNamePart(const std::string& path) {
     return std::string(fileNameView(path));
 }
 
-std::string GroundObjectWriter::temporaryPath(const std::string& name) {
-    const char* temp = std::getenv(kTemporaryDirectoryVariable);
-    const std::string dir = temp ? temp : ".";
-    return dir + "/" + name;
-}
+std::string GroundObjectWriter::temporaryPath(const std::string& name) { return temporaryFilePath(name); }
 
 std::string GroundObjectWriter::uniqueTextureName(const std::string& prefix,
                                                   const std::string& path) {
@@ -124,13 +120,16 @@ bool GroundObjectWriter::logging() const { return log_ && ws_.settings.LogEnable
 
 void GroundObjectWriter::logLine(const std::string& text) {
     if (!logging()) return;
-    std::fwrite(text.data(), 1, text.size(), log_);
-    std::fwrite(kLogLineEnd.data(), 1, kLogLineEnd.size(), log_);
-    std::fflush(log_);
+    const bool written = std::fwrite(text.data(), 1, text.size(), log_) == text.size() &&
+                         std::fwrite(kLogLineEnd.data(), 1, kLogLineEnd.size(), log_) == kLogLineEnd.size() &&
+                         std::fflush(log_) == 0;
+    // The stream keeps its error mark: the run reports the log once, when it
+    // closes it; the writer just stops adding to it.
+    if (!written) log_ = nullptr;
 }
 
-int GroundObjectWriter::failWrite(const std::string& target) {
-    ws_.ui->fileError(target);
+int GroundObjectWriter::failWrite(const std::string& target, int error) {
+    ws_.ui->fileError(pathWithReason(target, error));
     return -1;
 }
 
@@ -375,7 +374,7 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
 
     ModelFile file;
     if (!single) {
-        if (!file.create(target)) return failWrite(target);
+        if (!file.create(target)) return failWrite(target, errno);
     } else if (!singleModel_) {
         return -1;  // BeginSingleModel failed and has reported it
     }
@@ -464,15 +463,17 @@ int GroundObjectWriter::WriteGroundObject(const std::string& path, int n, int of
     writeClumpEnd(text_);
 
     if (single) {
-        if (!text_.writeTo(singleModel_.get())) return failWrite(singleModelPath_);
+        if (!text_.writeTo(singleModel_.get())) return failWrite(singleModelPath_, errno);
     } else {
         const bool written = file.write(text_.bytes());
+        int error = errno;
         const bool closed = file.close();
+        if (written && !closed) error = errno;
         if (!written || !closed) {
             // Never leave a half-written model behind.
             std::error_code ec;
             if (std::filesystem::is_regular_file(target, ec)) std::filesystem::remove(target, ec);
-            return failWrite(target);
+            return failWrite(target, error);
         }
     }
     logLine(kLogOk);
@@ -489,7 +490,7 @@ int GroundObjectWriter::BeginSingleModel(const std::string& demName) {
     const std::string model = s.RWXFile + kModelExtension;
     singleModelPath_ = s.ZipIt ? temporaryPath(fileNamePart(model)) : model;
     singleModel_ = openFile(singleModelPath_, "wb");
-    if (!singleModel_) return failWrite(singleModelPath_);
+    if (!singleModel_) return failWrite(singleModelPath_, errno);
     modesText_ = textureModesText(s);
     text_.clear();
     text_.put(kSingleModelCredit);
@@ -502,10 +503,11 @@ int GroundObjectWriter::BeginSingleModel(const std::string& demName) {
     writeClumpBegin(text_);
     writeMaterialBlock();
     if (!text_.writeTo(singleModel_.get())) {
+        const int error = errno;
         singleModel_.reset();
         std::error_code ec;
         if (std::filesystem::is_regular_file(singleModelPath_, ec)) std::filesystem::remove(singleModelPath_, ec);
-        return failWrite(singleModelPath_);
+        return failWrite(singleModelPath_, error);
     }
     return 0;
 }
@@ -515,10 +517,11 @@ int GroundObjectWriter::EndSingleModel() {
     text_.clear();
     writeModelEnd(text_);
     const bool written = text_.writeTo(singleModel_.get());
-    const bool closed = std::fclose(singleModel_.release()) == 0;
-    if (!written || !closed) return failWrite(singleModelPath_);
-    delivery_->PackAndUpload(ws_.settings.RWXFile + kModelExtension);
-    return 0;
+    int error = errno;
+    const bool closed = closeFile(singleModel_);
+    if (written && !closed) error = errno;
+    if (!written || !closed) return failWrite(singleModelPath_, error);
+    return delivery_->PackAndUpload(ws_.settings.RWXFile + kModelExtension) == 0 ? 0 : -1;
 }
 
 }  // namespace gorvale

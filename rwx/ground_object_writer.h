@@ -27,7 +27,7 @@ struct ModelContext;
 class ModelDelivery {
 public:
     virtual ~ModelDelivery() = default;
-    // Result is reported by the delivery itself; the writer does not use it.
+    // 0, or -1 after the delivery has reported why; the writer then fails too.
     virtual int PackAndUpload(const std::string& path) = 0;
 };
 
@@ -54,8 +54,8 @@ public:
     // Writes the tile E(0..n, 0..n) as one clump. offsetZ/offsetX in object
     // sizes; centringStep is 0.2 and both shifts 0 in every call; the last
     // argument repeats n. Returns 0 (also with AW_Terrain, when nothing is
-    // written) or -1 when the model file could not be created or written
-    // (the "Error" dialog has then been shown with the path).
+    // written) or -1 when the model file could not be created, written or
+    // packed (the "Error" dialog has then been shown with the path).
     int WriteGroundObject(const std::string& path, int n, int offsetZ, int offsetX,
                           std::int32_t baseElevation, float verticalScale, double centringStep,
                           double shiftX, double shiftZ, int nAgain);
@@ -64,7 +64,8 @@ public:
     // model head; `demName` is the elevation model's name as shown in the
     // DemName label. -1 with the "Error" dialog when it cannot be created.
     int BeginSingleModel(const std::string& demName);
-    // Closes the single model and hands RWXFile + ".rwx" to the delivery.
+    // Closes the single model and hands RWXFile + ".rwx" to the delivery;
+    // -1 when either fails (reported).
     int EndSingleModel();
     bool singleModelOpen() const { return static_cast<bool>(singleModel_); }
 
@@ -78,7 +79,7 @@ public:
     static std::string uniqueTextureName(const std::string& prefix, const std::string& path);
     // Name and extension without the directory ("/" or "\" separated).
     static std::string fileNamePart(const std::string& path);
-    // The directory named by TEMP ("." when unset), "/", and `name`.
+    // `name` in the temporary folder (base/temporary_directory.h).
     static std::string temporaryPath(const std::string& name);
 
 private:
@@ -196,7 +197,8 @@ private:
     }
     bool logging() const;
     void logLine(const std::string& text);
-    int failWrite(const std::string& target);
+    // The "Error" dialog with the path and the system's reason; -1.
+    int failWrite(const std::string& target, int error);
 
     ModelContext& ws_;
     TileHeights& tile_;

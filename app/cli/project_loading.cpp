@@ -74,7 +74,12 @@ int loadProjectForCli(Workspace& ws, CliUserInterface& ui, const ParsedArgs& arg
         ui.error("cannot read the project file " + project);
         return kExitFailed;
     }
-    resolveThenOverride(ws);
+    if (!resolved && options.resolvePaths) resolveProjectPaths(ws.settings, project);
+    resolved = true;
+    // The same overrides were accepted before loading; one refused now (the
+    // project changed what it may be) must not be dropped silently.
+    std::string overrideError;
+    if (!applyOverrides(args, ws.settings, overrideError)) return usageError(overrideError);
     if (options.makeOutputFolders) makeOutputFolders(ws.settings);
 
     for (std::size_t i = 0; i < check.issues.size() && i < kMaxWarnings; ++i)

@@ -28,6 +28,7 @@ private:
 class RwxTileWriter : public TileModelWriter {
 public:
     RwxTileWriter(Workspace& ws, GroundObjectWriter& writer) : ws_(ws), writer_(writer) {}
+    void setRun(RunState& run) { run_ = &run; }
     int WriteGroundObject(const std::string& path, int n, int offsetZ, int offsetX, std::int32_t baseElevation,
                           float verticalScale, double centring, double shiftA, double shiftB, int n2) override {
         return writer_.WriteGroundObject(path, n, offsetZ, offsetX, baseElevation, verticalScale, centring,
@@ -36,11 +37,15 @@ public:
     int MaxVertexHeight() const override { return writer_.MaxVertexHeight; }
     std::int32_t BaseElevationUsed() const override { return writer_.baseElevationInUse(); }
     void BeginSingleModel() override { writer_.BeginSingleModel(ws_.facts.text(Label::DemName)); }
-    void EndSingleModel() override { writer_.EndSingleModel(); }
+    void EndSingleModel() override {
+        // Closing or packing the single model failed (reported): the run must say so.
+        if (writer_.EndSingleModel() != 0 && run_) run_->WriteFailed = true;
+    }
 
 private:
     Workspace& ws_;
     GroundObjectWriter& writer_;
+    RunState* run_ = nullptr;
 };
 
 // The layout's view of the builder bot: every generated object is built
@@ -86,6 +91,7 @@ struct ConversionJob::Parts {
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
     Parts& p = *parts_;
+    p.tileWriter.setRun(run_.state());
     services_.validate = [&p](Workspace& w) {
         std::string error;
         if (w.settings.ZipIt && !validateZipPassword(w.settings, error)) {

@@ -132,7 +132,6 @@ TEST(CliGenerate, ZipsEveryModelIntoAnArchiveOfOneEntry) {
 }
 
 TEST(CliGenerate, ReadsASampleFromTheSharedTestData) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no ../shared/testdata beside the repository";
     test::ScratchDir dir;
     const std::string project = newProject(dir, test::sample("gdal-written/8821_usgsdem.dem").string(),
                                            "--set Scaling=15 --set ZipIt=false --set CreateBumpAtGZ=true");

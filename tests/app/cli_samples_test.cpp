@@ -131,14 +131,12 @@ const std::vector<Sample>& readableSamples() {
 }
 
 TEST(CliSamples, InfoShowsExtentsAndRangeOfEveryReadableSample) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     for (const Sample& s : readableSamples())
         expectReadout(test::sample(s.file).string(), s.options, s.rows, s.columns, s.range);
 }
 
 // ETOPO5 files end in .bin: the raw 16-bit samples (GDAL 20 x 20, 74..255) under that name.
 TEST(CliSamples, RawSixteenBitSamplesReadAsEtopoWithTheirWidth) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     test::ScratchDir dir;
     for (const char* name : {"raw16/int16.raw", "raw16/uint16.raw", "raw16/int16_rat.bil"}) {
         const fs::path copy = dir / (fs::path(name).stem().string() + ".bin");
@@ -150,7 +148,6 @@ TEST(CliSamples, RawSixteenBitSamplesReadAsEtopoWithTheirWidth) {
 // The width dialog repeats until the width divides the sample count; an
 // answer from the command line cannot change, so it ends in a message.
 TEST(CliSamples, EtopoWidthThatDoesNotFitEndsInAMessage) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     test::ScratchDir dir;
     const fs::path odd = dir / "odd.bin";
     test::writeFileBytes(odd, test::readFileBytes(test::sample("raw16/int16.raw")) + "xyz");  // 401 samples
@@ -204,7 +201,6 @@ TEST(CliSamples, ElevationDumpFromTheWriterConverts) {
 // objects of 10 m give spans of 130 m and 100 m, so LastCol = 13 + 2 and
 // LastRow = 10 + 2; heights 0..3450 at the scale 0.01 become 0..3450 cm.
 TEST(CliSamples, PropdumpOfAGenerateRunReadsBack) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     test::ScratchDir dir;
     const std::string project = (dir / "p.gvl").string();
     const CommandResult made =
@@ -219,7 +215,6 @@ TEST(CliSamples, PropdumpOfAGenerateRunReadsBack) {
 
 // Files no reader takes end in exit code 1 and a line naming the file.
 TEST(CliSamples, UnreadableSamplesFailNamingTheFile) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     const std::vector<std::pair<const char*, const char*>> samples = {
         {"bmp/1bit.bmp", ""},
         {"bmp/4bit_pal.bmp", ""},
@@ -246,7 +241,6 @@ TEST(CliSamples, UnreadableSamplesFailNamingTheFile) {
 // The DTED grid-size field starts at the posts per profile: a batch run takes
 // that and says so.
 TEST(CliSamples, DtedWithoutItsWidthTakesThePostsPerProfile) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "no test data";
     const CommandResult r = runCli("info '" + test::sample("dted/n43.dt0").string() + "' --json");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("note: \"DTED grid size\": took 121, the posts per profile; give another with "

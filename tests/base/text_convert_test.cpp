@@ -4,6 +4,8 @@
 
 #include <clocale>
 
+#include "tests/support/test_support.h"
+
 namespace gorvale {
 namespace {
 
@@ -37,14 +39,14 @@ TEST(ScanFloatLikePercentF, ReadsSinglePrecision) {
     EXPECT_EQ(f, 0.5f);
 }
 
-TEST(ScanFloatLikePercentF, IgnoresUserLocale) {
-    const char* old = std::setlocale(LC_NUMERIC, nullptr);
-    std::string saved = old ? old : "C";
-    if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+TEST(ScanAndFormat, IgnoreACommaLocale) {
+    test::CommaLocale comma;
+    ASSERT_TRUE(comma.active());
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     float f = 0;
     EXPECT_TRUE(scanFloat("3.25", f));
     EXPECT_EQ(f, 3.25f);
-    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(format("%3f|%.1f|%5.2f|%g", 1.0 / 3, -2.25, 12.5, 0.5), "0.333333|-2.2|12.50|0.5");
 }
 
 TEST(DecimalConversion, LeadingNumberOrZero) {

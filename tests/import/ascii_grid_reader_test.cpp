@@ -35,21 +35,18 @@ void expectPixelPerLineGrid(const AsciiRun& run) {
 }
 
 TEST(AsciiGridSamples, ReadsOneValuePerLineWithExponents) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/pixel_per_line.asc")), 0);
     expectPixelPerLineGrid(run);
 }
 
 TEST(AsciiGridSamples, ReadsUpperCaseExtensionCopy) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/case_sensitive.ASC")), 0);
     expectPixelPerLineGrid(run);
 }
 
 TEST(AsciiGridSamples, ReadsDecimalCommasAsDecimalPoints) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/pixel_per_line_comma.asc")), 0);
     // GDAL reads this file to the same values as pixel_per_line.asc.
@@ -59,7 +56,6 @@ TEST(AsciiGridSamples, ReadsDecimalCommasAsDecimalPoints) {
 // nodata_int.asc and nodata_float.asc: 5 x 5; GDAL 3.6.2: (0,0)=107
 // (0,4)=132 (2,1)=132 (1,2)=107 (4,1)=156, range 107..156.
 TEST(AsciiGridSamples, ReadsFiveByFiveIntegerAndRealNoDataFiles) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     for (const char* name : {"aaigrid/nodata_int.asc", "aaigrid/nodata_float.asc"}) {
         SCOPED_TRACE(name);
         AsciiRun run;
@@ -79,7 +75,6 @@ TEST(AsciiGridSamples, ReadsFiveByFiveIntegerAndRealNoDataFiles) {
 
 // float64.asc: every cell -1.234567890123 but the south-east one, +1.23...
 TEST(AsciiGridSamples, TruncatesLongRealsTowardZero) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/float64.asc")), 0);
     const ElevationGrid& g = run.ws.grid;
@@ -91,7 +86,6 @@ TEST(AsciiGridSamples, TruncatesLongRealsTowardZero) {
 
 // withnodata.asc: 2 x 2, "-999 0 / 0 0"; the no-data value is an ordinary value.
 TEST(AsciiGridSamples, KeepsTheNoDataValueAsAnElevation) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/withnodata.asc")), 0);
     EXPECT_EQ(run.ws.grid.cell(1, 1), -999);
@@ -101,7 +95,6 @@ TEST(AsciiGridSamples, KeepsTheNoDataValueAsAnElevation) {
 
 // nodata_nan.asc: "nan -1 0 / 1 2 3" with NODATA_value nan.
 TEST(AsciiGridSamples, StoresNanAsZero) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/nodata_nan.asc")), 0);
     const ElevationGrid& g = run.ws.grid;
@@ -116,7 +109,6 @@ TEST(AsciiGridSamples, StoresNanAsZero) {
 // starting_with_nan.asc: no NODATA_value line, values start with "nan";
 // 5 x 5 all nan but the centre 1.0.
 TEST(AsciiGridSamples, ReadsFileWithoutNoDataLineWhoseValuesStartWithNan) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("aaigrid/starting_with_nan.asc")), 0);
     const ElevationGrid& g = run.ws.grid;
@@ -130,7 +122,6 @@ TEST(AsciiGridSamples, ReadsFileWithoutNoDataLineWhoseValuesStartWithNan) {
 // gdal-written/n43_aaigrid.asc: DTED n43 written by GDAL's AAIGrid driver,
 // 121 x 121 integers.
 TEST(AsciiGridSamples, ReadsGdalWrittenGrid) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     AsciiRun run;
     ASSERT_EQ(run.read(sample("gdal-written/n43_aaigrid.asc")), 0);
     const ElevationGrid& g = run.ws.grid;
@@ -261,7 +252,6 @@ TEST(AsciiGridValues, ShortFileLeavesTheMissingCellsZero) {
 const HarnessRules kRobustness{.previousGrid = false, .silentRefusalAllowed = true};
 
 TEST(AsciiGridRobustness, EveryPrefixOfRealFilesEndsInAReadOrSilentRefusal) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const ByteRunner run = throughFile(kReadAsciiGrid, "input.asc");
     for (const char* name : {"aaigrid/nodata_float.asc", "aaigrid/pixel_per_line_comma.asc",
                              "aaigrid/starting_with_nan.asc"}) {
@@ -272,7 +262,6 @@ TEST(AsciiGridRobustness, EveryPrefixOfRealFilesEndsInAReadOrSilentRefusal) {
 }
 
 TEST(AsciiGridRobustness, DamagedFilesEndInAReadOrARefusal) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const ByteRunner run = throughFile(kReadAsciiGrid, "input.asc");
     checkDamaged(run, mixedDamage(readFileBytes(sample("aaigrid/nodata_float.asc")), 7u), 300, kRobustness);
     checkDamaged(run, mixedDamage(readFileBytes(sample("aaigrid/pixel_per_line.asc")), 11u), 200, kRobustness);

@@ -94,7 +94,6 @@ void expectTwentySquare(const BitmapRun& run) {
 }
 
 TEST(BitmapSamples, EightBitPixelsArePaletteIndices) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     BitmapRun run;
     ASSERT_EQ(run.read(sample("bmp/8bit_pal.bmp")), 0);
     expectTwentySquare(run);
@@ -102,7 +101,6 @@ TEST(BitmapSamples, EightBitPixelsArePaletteIndices) {
 }
 
 TEST(BitmapSamples, Rle8GivesTheSamePicture) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     BitmapRun run;
     ASSERT_EQ(run.read(sample("bmp/byte_rle8.bmp")), 0);
     expectTwentySquare(run);
@@ -116,7 +114,6 @@ struct SuiteExpectation {
 };
 
 TEST(BitmapSamples, BmpSuitePalettedRleOs2TopDownAndTrueColour) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const SuiteExpectation cases[] = {
         {"bmp/pal8.bmp", 5, 195, 0, 98, 251, 239, 251},
         {"bmp/pal8rle.bmp", 5, 195, 0, 98, 251, 239, 251},
@@ -146,7 +143,6 @@ TEST(BitmapSamples, BmpSuitePalettedRleOs2TopDownAndTrueColour) {
 // 0..255 by GDAL. GDAL 3.6.2: (0,0)=146 (0,120)=114 (120,0)=84
 // (120,120)=71 (60,40)=45 (40,60)=30; the 24-bit file repeats the byte.
 TEST(BitmapSamples, GdalWrittenEightAndTwentyFourBitPictures) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     for (const auto& [file, factor] : {std::pair{"gdal-written/n43_8bit.bmp", 1}, {"gdal-written/n43_24bit.bmp", 3}}) {
         SCOPED_TRACE(file);
         BitmapRun run;
@@ -165,7 +161,6 @@ TEST(BitmapSamples, GdalWrittenEightAndTwentyFourBitPictures) {
 }
 
 TEST(BitmapSamples, OneAndFourBitPicturesAreInvalid) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     for (const char* file : {"bmp/1bit.bmp", "bmp/4bit_pal.bmp"}) {
         SCOPED_TRACE(file);
         BitmapRun run;
@@ -176,7 +171,6 @@ TEST(BitmapSamples, OneAndFourBitPicturesAreInvalid) {
 }
 
 TEST(BitmapSkipElevation, TakesEveryOtherLineAndPixel) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     BitmapRun run;
     run.ws.settings.SkipElevation = true;
     ASSERT_EQ(run.read(sample("bmp/pal8.bmp")), 0);
@@ -358,7 +352,6 @@ TEST(BitmapRefusals, MissingFileShowsTheErrorDialogWithItsName) {
 const HarnessRules kRobustness{.previousGrid = false, .refusalCode = 1};
 
 TEST(BitmapRobustness, EveryPrefixOfRealPicturesEndsInAReadOrAMessage) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const ByteRunner run = throughFile(kReadBitmap, "input.bmp");
     for (const char* name : {"bmp/8bit_pal.bmp", "bmp/pal8rle.bmp", "bmp/pal8os2.bmp", "bmp/rgb32.bmp"}) {
         SCOPED_TRACE(name);
@@ -368,7 +361,6 @@ TEST(BitmapRobustness, EveryPrefixOfRealPicturesEndsInAReadOrAMessage) {
 }
 
 TEST(BitmapRobustness, DamagedPicturesEndInAReadOrAMessage) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const ByteRunner run = throughFile(kReadBitmap, "input.bmp");
     checkDamaged(run, mixedDamage(readFileBytes(sample("bmp/byte_rle8.bmp")), 31337u), 300, kRobustness);
     checkDamaged(run, mixedDamage(readFileBytes(sample("bmp/8bit_pal.bmp")), 2718u), 200, kRobustness);

@@ -75,7 +75,7 @@ struct Fixture : test::ReaderHarness {
 
 TEST(DtedSampleCells, ReadsN43WithExtentsCellsAndRange) {
     const fs::path path = test::sample("dted/n43.dt0");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     RecordingUserInterface ui;
     Workspace ws(ui);
     ws.settings.DEMFile = path.string();
@@ -99,7 +99,7 @@ TEST(DtedSampleCells, ReadsN43WithExtentsCellsAndRange) {
 
 TEST(DtedSampleCells, BadChecksumDoesNotMatter) {
     const fs::path path = test::sample("dted/n43_bad_crc.dt0");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     RecordingUserInterface ui;
     Workspace ws(ui);
     ui.askAnswers = {"121"};
@@ -116,7 +116,7 @@ TEST(DtedSampleCells, FilesWithoutFullProfilesAreRefusedWithTheMemoryMessage) {
     for (const char* name :
          {"dted/n43_partial_cols.dt0", "dted/n43_sparse_cols.dt0", "dted/n43_coord_inverted.dt0"}) {
         const fs::path path = test::sample(name);
-        if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+        ASSERT_TRUE(fs::exists(path)) << "sample file missing";
         Fixture fx;
         fx.ui.askAnswers = {"121"};
         FilePtr in = openFile(path.string(), "rb");
@@ -129,7 +129,7 @@ TEST(DtedSampleCells, FilesWithoutFullProfilesAreRefusedWithTheMemoryMessage) {
 // This one begins with an 80-byte tape label ("HDR1") before its UHL.
 TEST(DtedSampleCells, FileWithATapeLabelFirstHasNoUhlHeader) {
     const fs::path path = test::sample("dted/w118n033_trunc.dt1");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     Fixture fx;
     fx.ws.settings.DEMFile = path.string();
     fx.ui.askAnswers = {"121"};
@@ -456,7 +456,7 @@ void expectCleanOutcome(int rc, const Fixture& fx, const std::string& what) {
 
 TEST(DtedHostileInput, EveryPrefixOfACellEndsInAReadOrAMessage) {
     const fs::path path = test::sample("dted/n43.dt0");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     const std::string whole = test::readFileBytes(path);
     const test::ByteRunner readLevel0 =
         test::fromMemory([](Workspace& ws, std::FILE* in) { return ReadDted(ws, in, kDtedLevel0PostsPerProfile); });
@@ -467,7 +467,7 @@ TEST(DtedHostileInput, EveryPrefixOfACellEndsInAReadOrAMessage) {
 
 TEST(DtedHostileInput, RandomlyDamagedCellsAndSizesNeverCrash) {
     const fs::path path = test::sample("dted/n43.dt0");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     const std::string whole = test::readFileBytes(path);
     const char* sizes[] = {"121", "120", "1", "0", "-3", "7", "100000", "2147483647", "abc"};
     std::mt19937 rng(8675309);
@@ -495,7 +495,7 @@ TEST(DtedHostileInput, RandomlyDamagedCellsAndSizesNeverCrash) {
 
 TEST(DtedHostileInput, MergingDamagedAndShortTilesNeverCrashes) {
     const fs::path path = test::sample("dted/n43.dt0");
-    if (!fs::exists(path)) GTEST_SKIP() << "no test data";
+    ASSERT_TRUE(fs::exists(path)) << "sample file missing";
     const std::string whole = test::readFileBytes(path);
     std::mt19937 rng(314159);
     ScratchDir dir;

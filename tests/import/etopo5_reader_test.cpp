@@ -39,7 +39,6 @@ struct EtopoRun : ReaderRun {
 // int16_rat.bil hold the same 400 16-bit LE samples, the 20 x 20 picture
 // (GDAL read int16_rat.bil via its .hdr).
 TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     for (const char* name : {"raw16/int16.raw", "raw16/uint16.raw", "raw16/int16_rat.bil"}) {
         SCOPED_TRACE(name);
         EtopoRun run;
@@ -57,7 +56,6 @@ TEST(Etopo5Reader, ReadsRawSamplesAsTwentyByTwentyWithNorthWestAtHighIndices) {
 
 // gdal-written/n43_envi_int16.bin: the DTED cell n43 as raw Int16, 121 wide.
 TEST(Etopo5Reader, ReadsGdalWrittenRawGridOfWidth121) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     EtopoRun run;
     ASSERT_EQ(run.read(sample("gdal-written/n43_envi_int16.bin"), {"121"}), 0);
     const ElevationGrid& g = run.ws.grid;
@@ -171,7 +169,6 @@ TEST(Etopo5Refusals, FileLargerThanTheGridLimitIsRefusedBeforeAnything) {
 }
 
 TEST(Etopo5Robustness, EveryPrefixOfTheRawSampleEndsInAReadOrAMessage) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const HarnessRules rules{.askAnswers = {"20", "2", "3", "5", "7"}, .previousGrid = false};
     const std::string bytes = readFileBytes(sample("raw16/int16.raw"));
     const int reads =
@@ -180,7 +177,6 @@ TEST(Etopo5Robustness, EveryPrefixOfTheRawSampleEndsInAReadOrAMessage) {
 }
 
 TEST(Etopo5Robustness, DamagedFilesEndInAReadOrAMessage) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     const HarnessRules rules{.askAnswers = {"20", "2", "3", "5", "7", "11"}, .previousGrid = false};
     checkDamaged(throughFile(kReadEtopo5, "input.bin"), mixedDamage(readFileBytes(sample("raw16/int16.raw")), 20240601u),
                  200, rules);

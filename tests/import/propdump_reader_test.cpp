@@ -71,6 +71,17 @@ TEST_F(PropdumpReadBack, ObjectPositionsShiftTheirVertices) {
     EXPECT_EQ(ws.grid.cell(6, 6), 350);
 }
 
+TEST_F(PropdumpReadBack, ObjectXMovesColumnsAndZMovesRows) {
+    test::writeFileBytes(dir / "a.rwx", model({{0, 0.5f, 0}}));
+    test::writeFileBytes(dir / "b.rwx", model({{0, 0.25f, 0}}));
+    ASSERT_EQ(read("propdump version 3\r\n" + objectLine(0, 0, 0, "a.rwx") + objectLine(6000, 100, 3000, "b.rwx")),
+              0);
+    // b's vertex: X = 6000 cm (column 6), Z = 3000 cm (row 3).
+    EXPECT_EQ(ws.grid.LastCol, 8);
+    EXPECT_EQ(ws.grid.LastRow, 5);
+    EXPECT_EQ(ws.grid.cell(3, 6), 350);
+}
+
 TEST_F(PropdumpReadBack, FrameStaysZeroAndHolesAreFilledFromNeighbours) {
     std::vector<std::array<float, 3>> v;
     for (int r = 0; r <= 9; ++r)

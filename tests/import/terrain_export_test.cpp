@@ -197,7 +197,6 @@ TEST_F(TerrainExport, SmallValuedGridReadsBackThroughTheTerragenReader) {
 }
 
 TEST_F(TerrainExport, RealTerrainRoundTripsThroughTerragenUpToItsScaling) {
-    if (!test::haveTestdata()) GTEST_SKIP() << "shared test data not found";
     for (const char* sampleFile : {"gdal-written/n43_bt.bt", "bt/crater_0513.bt"}) {
         ReaderHarness original;
         FilePtr in = openFile(test::sample(sampleFile).string(), "rb");

@@ -113,7 +113,6 @@ TEST(VistaProReader, HugeLineCountIsRefusedWithoutAGiantGrid) {
 // The DTED cell n43 as GDAL wrote it into an ASCII grid, written again the
 // way VistaPro files are written, reads back to the same grid.
 TEST(VistaProReader, ReadsBackAGridWrittenTheVistaProWay) {
-    if (!haveTestdata()) GTEST_SKIP() << "no test data";
     RecordingUserInterface ui;
     Workspace source(ui);
     {

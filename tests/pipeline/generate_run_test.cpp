@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -307,10 +309,22 @@ TEST_F(GenerateRunTest, UncreatablePropdumpIsReportedAndNothingIsWritten) {
     const GenerateOutcome out = run.Generate(services);
     EXPECT_EQ(out.runResult, kRunCannotCreateProp);
     ASSERT_EQ(ui.fileErrors.size(), 1u);
-    EXPECT_EQ(ui.fileErrors[0], ws.settings.PropFile);
+    EXPECT_EQ(ui.fileErrors[0], ws.settings.PropFile + " (" + std::strerror(ENOENT) + ")");
     EXPECT_TRUE(writer.paths.empty());
     EXPECT_FALSE(fs::exists(ws.settings.PropFile));
     EXPECT_NE(log().find("return code=2"), std::string::npos);
+}
+
+TEST_F(GenerateRunTest, PropdumpLostAtItsCloseFailsTheRun) {
+    // Four short lines stay in the stream's buffer: the full device refuses
+    // them only when the propdump is closed.
+    fs::create_symlink("/dev/full", ws.settings.PropFile);
+    const GenerateOutcome out = run.Generate(services);
+    EXPECT_EQ(out.runResult, kRunWriteFailed);
+    EXPECT_EQ(out.layout.TilesDone, 4);
+    ASSERT_EQ(ui.fileErrors.size(), 1u);
+    EXPECT_EQ(ui.fileErrors[0], ws.settings.PropFile + " (" + std::strerror(ENOSPC) + ")");
+    EXPECT_NE(log().find("return code=4"), std::string::npos);
 }
 
 TEST_F(GenerateRunTest, NoPropfileWritesModelsWithoutAnyList) {

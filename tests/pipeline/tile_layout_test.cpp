@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -534,6 +536,31 @@ TEST_F(LayoutFixture, GroundZeroAltitudeFollowsFlushBaseAndPropElevation) {
     EXPECT_EQ(lines[5], "318 1234567 0 50 0 0 0 0 11 0 19 street1.rwxbump warp +0 +0 20a");
 }
 
+TEST_F(LayoutFixture, FlushHeightsAndTeleportAltitudeTruncateAtOneHundredthScale) {
+    // 0.01f lies just below 0.01: every height lands just below a whole
+    // number of centimetres, where truncation and rounding part.
+    settings.VerticalScale = "0.01";
+    settings.FlushWithGround = true;
+    settings.LeveledWithGround = false;
+    settings.VerticalOffset = "77";  // the teleport's flush base
+    settings.CreateBumpAtGZ = true;
+    state.PropElevationCm = 600;
+    writer.maxVertexHeight = 2;
+    run();
+    const auto lines = propLines();
+    ASSERT_EQ(lines.size(), 6u);
+    ASSERT_EQ(writer.calls.size(), 4u);
+    // Each object stands on its tile's lowest point: 100 * 100 * 0.01f = 99.99999 cm.
+    const std::int32_t lowest[] = {100, 102, 120, 122};
+    const char* y[] = {"699", "701", "719", "721"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(writer.calls[i].lowest, lowest[i]);
+        EXPECT_EQ(fields(lines[i + 1])[3], y[i]) << lines[i + 1];
+    }
+    // (77 * 0.01f * 100 + 600) * 0.001 + 2 + 1 = 3.677: altitude 3.
+    EXPECT_EQ(lines[5], "318 1234567 0 50 0 0 0 0 11 0 19 street1.rwxbump warp +0 +0 03a");
+}
+
 TEST_F(LayoutFixture, TeleportOnlyWithItsSwitch) {
     run();
     const auto without = propLines();
@@ -574,8 +601,9 @@ TEST_F(LayoutFixture, FailedPropdumpWriteIsReportedOnceAndStopsWriting) {
     const LayoutResult r = LayoutTiles(loop, numbers);
     EXPECT_EQ(r.TilesDone, 4);  // the models are still written
     EXPECT_EQ(ui.fileErrors.size(), 1u);
-    EXPECT_EQ(ui.fileErrors[0], settings.PropFile);
+    EXPECT_EQ(ui.fileErrors[0], settings.PropFile + " (" + std::strerror(ENOSPC) + ")");
     EXPECT_FALSE(state.PropdumpStream);
+    EXPECT_TRUE(state.WriteFailed);
 }
 
 TEST_F(LayoutFixture, ScalingStepBeyondTheHeightArrayMakesNoTiles) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
 #include <filesystem>
 #include <random>
@@ -45,6 +47,8 @@ private:
     std::string old_;
     bool hadOld_ = false;
 };
+
+std::string withReason(const std::string& path, int error) { return path + " (" + std::strerror(error) + ")"; }
 
 struct WriterFixture : ::testing::Test {
     test::RecordingUserInterface ui;
@@ -305,15 +309,10 @@ TEST(ModelPaths, SplitNamesAndJoinTheTemporaryDirectory) {
     EXPECT_EQ(GroundObjectWriter::fileNamePart("C:\\models\\z00n_00w.rwx"), "z00n_00w.rwx");
     EXPECT_EQ(GroundObjectWriter::fileNamePart("/tmp/m/z00n_00w.rwx"), "z00n_00w.rwx");
     EXPECT_EQ(GroundObjectWriter::fileNamePart("plain.rwx"), "plain.rwx");
-    {
-        ScopedEnv temp("TEMP", "/some/where");
+    for (const char* temp : {"/some/where", "/some/where/"}) {
+        ScopedEnv variable("TEMP", temp);
         EXPECT_EQ(GroundObjectWriter::temporaryPath("a.rwx"), "/some/where/a.rwx");
     }
-    const char* old = std::getenv("TEMP");
-    const std::string saved = old ? old : "";
-    ::unsetenv("TEMP");
-    EXPECT_EQ(GroundObjectWriter::temporaryPath("a.rwx"), "./a.rwx");
-    if (old) ::setenv("TEMP", saved.c_str(), 1);
 }
 
 TEST_F(WriterFixture, PrelightTextsAreWrittenAsTyped) {
@@ -443,7 +442,7 @@ TEST_F(WriterFixture, UnwritableTargetShowsTheErrorAndWritesNothing) {
     setVertices(1, {110, 120, 100, 110});
     GroundObjectWriter writer(ws, tile, nullptr, &delivery);
     EXPECT_EQ(writer.WriteGroundObject(target, 1, 0, 0, 100, 1.0f, 0.2, 0, 0, 1), -1);
-    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{target}));
+    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{withReason(target, ENOENT)}));
     EXPECT_FALSE(fs::exists(target));
     EXPECT_TRUE(delivery.paths.empty());
 }
@@ -462,7 +461,7 @@ TEST_F(WriterFixture, FailedWriteRemovesThePartialModel) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r, -1);
-    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{path()}));
+    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{withReason(path(), EFBIG)}));
     EXPECT_FALSE(fs::exists(path()));
     EXPECT_TRUE(delivery.paths.empty());
 }
@@ -473,7 +472,7 @@ TEST_F(WriterFixture, UnwritableTemporaryDirectoryNamesTheTemporaryPath) {
     setVertices(1, {110, 120, 100, 110});
     GroundObjectWriter writer(ws, tile, nullptr, &delivery);
     EXPECT_EQ(writer.WriteGroundObject(path(), 1, 0, 0, 100, 1.0f, 0.2, 0, 0, 1), -1);
-    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{(dir / "nowhere" / "z00n_00w.rwx").string()}));
+    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{withReason((dir / "nowhere" / "z00n_00w.rwx").string(), ENOENT)}));
     EXPECT_FALSE(fs::exists(path()));
 }
 
@@ -491,6 +490,20 @@ TEST_F(WriterFixture, ZipItWritesIntoTheTemporaryDirectoryAndHandsOverThePath) {
     delivery.result = -1;
     write(1);
     EXPECT_EQ(result, -1);
+}
+
+TEST_F(WriterFixture, AModelThatCannotBePackedFailsLikeOneThatCannotBeWritten) {
+    // The delivery reports its own failure; the writer's -1 ends the tile loop.
+    delivery.result = -1;
+    setVertices(1, {110, 120, 100, 110});
+    write(1);
+    EXPECT_EQ(result, -1);
+    ws.settings.SingleObjectGround = true;
+    GroundObjectWriter writer(ws, tile, nullptr, &delivery);
+    ASSERT_EQ(writer.BeginSingleModel("dem"), 0);
+    EXPECT_EQ(writer.EndSingleModel(), -1);
+    EXPECT_EQ(delivery.paths.size(), 2u);
+    EXPECT_TRUE(ui.fileErrors.empty());
 }
 
 TEST_F(WriterFixture, LogsTheWritingAndItsEnd) {
@@ -563,7 +576,7 @@ TEST_F(WriterFixture, SingleModelThatCannotBeCreatedStopsTheTiles) {
     ws.settings.RWXFile = (dir / "missing" / "z").string();
     GroundObjectWriter writer(ws, tile, nullptr, &delivery);
     EXPECT_EQ(writer.BeginSingleModel("dem"), -1);
-    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{ws.settings.RWXFile + ".rwx"}));
+    EXPECT_EQ(ui.fileErrors, (std::vector<std::string>{withReason(ws.settings.RWXFile + ".rwx", ENOENT)}));
     fill(1, 100);
     EXPECT_EQ(writer.WriteGroundObject(path(), 1, 0, 0, 100, 1.0f, 0.2, 0, 0, 1), -1);
     EXPECT_EQ(writer.EndSingleModel(), -1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <clocale>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -12,17 +13,11 @@
 
 namespace gorvale::test {
 
-std::filesystem::path testdataDir() {
-    return std::filesystem::path(GORVALE_SOURCE_DIR) / ".." / "shared" / "testdata";
-}
-
-bool haveTestdata() { return std::filesystem::is_directory(testdataDir()); }
+std::filesystem::path testdataDir() { return std::filesystem::path(GORVALE_SOURCE_DIR) / "tests" / "data"; }
 
 std::filesystem::path sample(const std::string& relative) { return testdataDir() / relative; }
 
-void TestdataTest::SetUp() {
-    if (!haveTestdata()) GTEST_SKIP() << "shared test data not found";
-}
+void TestdataTest::SetUp() { ASSERT_TRUE(std::filesystem::is_directory(testdataDir())) << testdataDir(); }
 
 ScratchDir::ScratchDir() {
     static std::atomic<int> counter{0};
@@ -57,6 +52,22 @@ void replaceFileBytes(const std::filesystem::path& path, const std::string& byte
     std::filesystem::remove(path, ec);
     writeFileBytes(path, bytes);
 }
+
+CommaLocale::CommaLocale() {
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    saved_ = current ? current : "C";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "fr_FR.utf8", "fr_FR"}) {
+        if (std::setlocale(LC_ALL, name) && std::string(std::localeconv()->decimal_point) == ",") {
+            active_ = true;
+            return;
+        }
+    }
+    std::setlocale(LC_ALL, saved_.c_str());
+    ADD_FAILURE() << "no locale with a decimal comma is installed; make one with "
+                     "localedef -i de_DE -f UTF-8 de_DE.UTF-8";
+}
+
+CommaLocale::~CommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
 
 CurrentDirectory::CurrentDirectory(const std::filesystem::path& dir) : saved_(std::filesystem::current_path()) {
     std::filesystem::current_path(dir);

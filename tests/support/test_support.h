@@ -14,14 +14,13 @@
 
 namespace gorvale::test {
 
-// ../shared/testdata beside the repository.
+// tests/data: the sample files (their sources in tests/data/SOURCES.md).
 std::filesystem::path testdataDir();
-// A file of ../shared/testdata; the test is skipped when the folder is absent.
+// A file of tests/data.
 std::filesystem::path sample(const std::string& relative);
-bool haveTestdata();
 
-// Base of test suites whose every test reads the shared samples: skipped
-// when they are absent.
+// Base of test suites whose every test reads the samples: fails when the
+// folder is missing.
 class TestdataTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -47,6 +46,22 @@ void writeFileBytes(const std::filesystem::path& path, const std::string& bytes)
 // place makes some file systems flush it on close; tests that write
 // thousands of versions of a file are much quicker this way.
 void replaceFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+// Switches the whole process to a locale that writes a decimal comma
+// (de_DE, else fr_FR) until destroyed; active() is false, after a test
+// failure naming the cure, when no such locale is installed.
+class CommaLocale {
+public:
+    CommaLocale();
+    ~CommaLocale();
+    CommaLocale(const CommaLocale&) = delete;
+    CommaLocale& operator=(const CommaLocale&) = delete;
+    bool active() const { return active_; }
+
+private:
+    std::string saved_;
+    bool active_ = false;
+};
 
 // Makes `dir` the current directory until destroyed.
 class CurrentDirectory {
