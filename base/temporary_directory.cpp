@@ -23,6 +23,11 @@ std::string temporaryDirectory() {
     return system.string();
 }
 
+bool temporaryDirectoryFromTemp() {
+    const char* value = std::getenv("TEMP");
+    return value && *value;
+}
+
 std::string temporaryFilePath(const std::string& name) {
     std::string dir = temporaryDirectory();
     if (dir.back() != '/') dir += '/';

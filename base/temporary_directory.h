@@ -11,6 +11,11 @@ namespace gorvale {
 // the empty text counts as unset. Never the current folder.
 std::string temporaryDirectory();
 
+// Whether TEMP itself named the folder (set and not empty). Archives name
+// their entry after the TEMP path as the zip tool did; a folder found any
+// other way is ours, not the user's, and stays out of the entry.
+bool temporaryDirectoryFromTemp();
+
 // `name` inside temporaryDirectory(), joined with one "/".
 std::string temporaryFilePath(const std::string& name);
 

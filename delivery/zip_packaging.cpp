@@ -97,7 +97,7 @@ std::string zipEntryName(const std::string& path) {
     return path.substr(i);
 }
 
-ZipPaths zipPathsFor(const std::string& modelPath, const std::string& temporaryDir) {
+ZipPaths zipPathsFor(const std::string& modelPath, const std::string& temporaryDir, bool entryKeepsFolder) {
     const std::string name = modelPath.substr(fileNameStart(modelPath));
     ZipPaths p;
     p.temporaryModel = joinPath(temporaryDir, name);
@@ -105,7 +105,7 @@ ZipPaths zipPathsFor(const std::string& modelPath, const std::string& temporaryD
     p.temporaryArchive = p.archiveBase + kArchiveExtension;
     p.destination = withoutExtension(modelPath) + kArchiveExtension;
     p.remoteName = format("%s.zip", withoutExtension(name).c_str());
-    p.entryName = zipEntryName(p.temporaryModel);
+    p.entryName = entryKeepsFolder ? zipEntryName(p.temporaryModel) : name;
     return p;
 }
 
@@ -118,7 +118,7 @@ int ZipPackager::PackAndUpload(const std::string& modelPath) {
         return -1;
     }
     keepDeflateStateMemory();
-    const ZipPaths paths = zipPathsFor(modelPath, temporaryDirectory());
+    const ZipPaths paths = zipPathsFor(modelPath, temporaryDirectory(), temporaryDirectoryFromTemp());
     // A stale archive of the same name must not contribute a second entry.
     std::remove(paths.temporaryArchive.c_str());
     if (!makeArchive(paths)) return -1;

@@ -34,7 +34,9 @@ struct ZipPaths {
     std::string remoteName;        // R: file name of P up to its last "." + ".zip"
     std::string entryName;         // the name stored in the archive
 };
-ZipPaths zipPathsFor(const std::string& modelPath, const std::string& temporaryDir);
+// With entryKeepsFolder false (the folder did not come from TEMP) the entry
+// is the model's bare name.
+ZipPaths zipPathsFor(const std::string& modelPath, const std::string& temporaryDir, bool entryKeepsFolder = true);
 
 // The name a zip tool stores for a path given on its command line: the path
 // as given, without leading "/" and "./" parts.

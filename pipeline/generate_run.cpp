@@ -247,7 +247,7 @@ int GenerateRun::RunConversion(GenerateServices& services, const std::string& de
     if (!s.AW_Terrain && services.writer && services.heights) {
         (void)rwxPrefix;  // the tile names are formed from RWXFile by the layout
         if (singleModel) services.writer->BeginSingleModel();
-        PropdumpFileSink propdump(run_.PropdumpStream, s.PropFile, *ws_.ui);
+        PropdumpFileSink propdump(run_.PropdumpStream, s.PropFile, *ws_.ui, &run_.WriteFailed);
         TileLoop loop{s, g, *ws_.ui, run_, *services.heights, *services.writer, services.builder,
                       services.trees, services.clock, &propdump};
         outcome.layout = LayoutTiles(loop, numbers);

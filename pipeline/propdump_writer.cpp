@@ -63,7 +63,8 @@ int PropdumpFileSink::Put(const WorldObject& object) {
     errno = 0;
     if (WritePropdumpLine(stream_.get(), PropdumpLine(object))) return 0;
     const int reason = errno != 0 ? errno : EIO;
-    ui_.fileError(path_);
+    ui_.fileError(pathWithReason(path_, reason));
+    if (writeFailed_) *writeFailed_ = true;
     stream_.reset();
     return reason;
 }

@@ -55,8 +55,9 @@ bool WritePropdumpLine(std::FILE* stream, const std::string& line);
 // objects put after that are refused without another dialog.
 class PropdumpFileSink : public ObjectSink {
 public:
-    PropdumpFileSink(FilePtr& stream, const std::string& path, UserInterface& ui)
-        : stream_(stream), path_(path), ui_(ui) {}
+    // `writeFailed`, when given, is set by the first failed write so the run can end non-zero.
+    PropdumpFileSink(FilePtr& stream, const std::string& path, UserInterface& ui, bool* writeFailed = nullptr)
+        : stream_(stream), path_(path), ui_(ui), writeFailed_(writeFailed) {}
     // 0 when written, else the system's reason code (EBADF while no list is open).
     int Put(const WorldObject& object) override;
 
@@ -64,6 +65,7 @@ private:
     FilePtr& stream_;
     const std::string& path_;
     UserInterface& ui_;
+    bool* writeFailed_;
 };
 
 }  // namespace gorvale

@@ -70,7 +70,7 @@ void EmitPropdumpLine(TileLoop& loop, const std::string& line) {
 
 int EmitObject(TileLoop& loop, const WorldObject& object) {
     if (loop.Objects) return loop.Objects->Put(object);
-    PropdumpFileSink file(loop.Run.PropdumpStream, loop.Settings.PropFile, loop.Ui);
+    PropdumpFileSink file(loop.Run.PropdumpStream, loop.Settings.PropFile, loop.Ui, &loop.Run.WriteFailed);
     return file.Put(object);
 }
 

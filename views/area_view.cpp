@@ -17,7 +17,8 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-#include "app/gui/main_window.h"
+#include "pipeline/workspace.h"
+#include "views/dialog_hooks.h"
 #include "import/grid_operations.h"
 
 namespace gorvale::gui {

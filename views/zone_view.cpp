@@ -5,7 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/gui/main_window.h"
+#include "pipeline/workspace.h"
+#include "views/dialog_hooks.h"
 
 namespace gorvale::gui {
 

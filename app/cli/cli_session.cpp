@@ -26,7 +26,9 @@ bool checkDuplicateKeys(const ParsedArgs& args, std::string& error) {
         if (!k) continue;  // applyOverrides names the bad one
         auto [it, fresh] = seen.emplace(k, assignment);
         if (!fresh) {
-            error = "--set " + k->section + "." + k->key + " given twice (" + it->second + ", " + assignment + ")";
+            const bool secret = isSecretSetting(*k);
+            error = "--set " + k->section + "." + k->key + " given twice (" +
+                    (secret ? k->key + "=********, " + k->key + "=********" : it->second + ", " + assignment) + ")";
             return false;
         }
     }

@@ -140,6 +140,7 @@ int runGenerate(int argc, char** argv, int first) {
         ui.error("the builder bot could not start (robot log above); nothing was written");
         return kExitFailed;
     }
+    printUploads(ws, outcome);  // also when an upload failed: the summary says how many
     if (!outcome.started || outcome.runResult != kRunCompleted || !robotLogSaved) return kExitFailed;
     if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return kExitFailed;
     if (!ui.quiet) {

@@ -5,6 +5,7 @@
 
 #include "app/cli/cli_commands.h"
 #include "app/cli/cli_session.h"
+#include "app/cli/project_loading.h"
 #include "app/core/project_file.h"
 #include "app/core/project_hooks.h"
 #include "import/grid_operations.h"
@@ -65,13 +66,14 @@ int runZones(int argc, char** argv, int first) {
     CliSession session;
     if (!makeSession(args, session, error)) return usageError(error);
     Workspace& ws = *session.ws;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(project, ec) || !LoadProject(ws, project, standardProjectHooks())) {
-        std::fprintf(stderr, "gorvale-cli: error: cannot read the project file %s\n", project.c_str());
-        return 1;
+    ProjectLoadOptions options;
+    options.makeOutputFolders = false;
+    options.writeReaderLog = false;
+    if (const int rc = loadProjectForCli(ws, session.ui, args, project, options); rc != kExitDone) return rc;
+    if (!ws.gridLoaded) {
+        session.ui.error("no elevation grid: " + ws.settings.DEMFile + " could not be read");
+        return kExitFailed;
     }
-    if (!ws.gridLoaded) return notReadError(ws.settings.DEMFile);
-    applyOverrides(args, ws.settings, error);
     SnapNorthSouth(ws);
     SnapEastWest(ws);
     return writePicture(BuildZonePicture(ws), *out);

@@ -283,9 +283,7 @@ bool beginsWith(std::string_view text, std::string_view prefix) {
 
 // Masked in the listing: these are never written anywhere.
 // Passwords are never printed; the bot's privilege password is one even though projects store it.
-bool isSecret(const SettingKey& k) {
-    return k.key == "BotPrivPassw" || (!k.saved && (k.key == "FtpPassword" || k.key == "ZipPassword"));
-}
+bool isSecret(const SettingKey& k) { return isSecretSetting(k); }
 
 // ---- strict parsing for the command line -------------------------------
 
@@ -512,6 +510,10 @@ std::string describeSettings(const ConversionSettings& s) {
         out += k.key + "=" + value + "\n";
     }
     return out;
+}
+
+bool isSecretSetting(const SettingKey& k) {
+    return k.key == "BotPrivPassw" || (!k.saved && (k.key == "FtpPassword" || k.key == "ZipPassword"));
 }
 
 }  // namespace gorvale

@@ -71,6 +71,9 @@ void readSettingValue(ConversionSettings& s, const SettingKey& key, std::string_
 // the settings are unchanged.
 bool applySetting(ConversionSettings& s, const std::string& assignment, std::string& error);
 
+// Passwords: never printed, on a terminal, in a log or in a listing.
+bool isSecretSetting(const SettingKey& k);
+
 // The key an assignment names, as applySetting finds it; nullptr when none.
 const SettingKey* settingOfAssignment(const std::string& assignment);
 

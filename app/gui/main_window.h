@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/user_interface.h"
+#include "views/dialog_hooks.h"
 #include "pipeline/control_rules.h"
 #include "pipeline/workspace.h"
 
@@ -31,16 +32,6 @@ namespace gorvale::gui {
 
 class AreaView;
 class ZoneView;
-
-// Every modal question goes through these, so tests can answer them.
-struct DialogHooks {
-    // Returns the index of the button pressed, -1 when closed.
-    std::function<int(const QString& caption, const QString& text, const QStringList& buttons)> choose;
-    // A file name from an open (save == false) or save dialog; empty when cancelled.
-    std::function<QString(const QString& caption, const QString& filter, const QString& suffix, bool save)> fileName;
-    // One field of an ask dialog; nullopt when cancelled.
-    std::function<std::optional<std::string>(const AskRequest& request)> ask;
-};
 
 // Tool tips stay 8 s on every widget that exists now.
 void installToolTipTime();

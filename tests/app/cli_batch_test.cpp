@@ -59,11 +59,13 @@ TEST(CliBatch, BadInputsGiveTheirReasonAndExitCode) {
         {"generate " + d + "/none.gvl", "cannot read the project file " + d + "/none.gvl: No such file", 1},
         {"project show " + d + "/none.gvl", "No such file or directory", 1},
         {"generate " + project + " --set DEMFile=" + d + "/empty.dem", "empty.dem is empty", 1},
-        {"info x.dem --type nosuch", "--type needs a file type from 1 to 12 or its name", 2},
+        {"info x.dem --type nosuch", "--type needs a file type from 1 to 13 or its name", 2},
         {"info x.dem --set ZipIt=maybe", "takes true or false (or yes/no, on/off, 1/0)", 2},
         {"info x.dem --set Scaling=3 --set WorldParameters.Scaling=4", "WorldParameters.Scaling given twice", 2},
         {"generate " + project + " --progress=fast", "--progress needs none, line or bar", 2},
         {"info x.dem --type 3 --type 4", "option --type given twice", 2},
+        // A password given twice is named, never shown.
+        {"info x.dem --set FtpPassword=a1 --set FtpPassword=b2", "FtpPassword=********, FtpPassword=********)", 2},
         {"frobnicate", "unknown command \"frobnicate\"", 2},
     };
     for (const Case& c : cases) {

@@ -30,9 +30,9 @@ ConversionOutput convertExample(const fs::path& out) {
     ConversionOutput result;
     test::RecordingUserInterface ui;
     Workspace ws(ui);
-    // The project names its elevation file relative to the repository.
-    test::CurrentDirectory repository(GORVALE_SOURCE_DIR);
-    EXPECT_TRUE(LoadProject(ws, "examples/n43.gvl", standardProjectHooks()));
+    // The project names its elevation file relative to its own folder.
+    test::CurrentDirectory examples(GORVALE_SOURCE_DIR "/examples");
+    EXPECT_TRUE(LoadProject(ws, "n43.gvl", standardProjectHooks()));
     // Picking the scaling in the window writes the dynamic vertical scale
     // (DVerticalScale is on) into its settings text.
     ApplyScalingChoice(ws.settings, ws.shaping);

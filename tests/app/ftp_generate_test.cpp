@@ -183,11 +183,11 @@ TEST(CliFtp, SetupFailuresStopTheCommandBeforeAnythingIsWritten) {
         std::string expect;
     };
     const Case cases[] = {
-        {"wrong password", "--set FtpPassword=wrong-Zz9", "the server refused the login of builder"},
+        {"wrong user", "--set FtpUserID=intruder", "the server refused the login of intruder"},
         {"missing directory", "--set FtpDirectory=aw/nowhere", "cannot change to the directory \"aw/nowhere\""},
         {"refused connection", "--set FtpHostPort=" + std::to_string(deadPort), "Failed to connect to 127.0.0.1"},
-        {"port with a trailing letter", "--set FtpHostPort=21x", "gorvale-cli: error: Error: Port setting is invalid!"},
-        {"proxy port", "--set FtpProxy=127.0.0.1 --set FtpProxyPort=x", "Error: Proxy Port setting is invalid!"},
+        {"port with a trailing letter", "--set FtpHostPort=21x", "gorvale-cli: error: Port setting is invalid!"},
+        {"proxy port", "--set FtpProxy=127.0.0.1 --set FtpProxyPort=x", "error: Proxy Port setting is invalid!"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -141,6 +141,8 @@ TEST(ZipPaths, AreFormedFromTheModelPathAndTheTemporaryDirectory) {
     EXPECT_EQ(p.destination, "/data/w.1/rwx/z03n_02w.zip");
     EXPECT_EQ(p.remoteName, "z03n_02w.zip");
     EXPECT_EQ(p.entryName, "var/tmp/z03n_02w.rwx");
+    // A folder the program chose itself (TEMP unset) never enters the archive.
+    EXPECT_EQ(zipPathsFor("/data/w.1/rwx/z03n_02w.rwx", "/var/tmp", false).entryName, "z03n_02w.rwx");
 
     const ZipPaths here = zipPathsFor("rwx/zground.rwx", ".");
     EXPECT_EQ(here.temporaryModel, "./zground.rwx");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -40,18 +41,33 @@ protected:
         ASSERT_TRUE(world.Start());
     }
 
-    // A project that builds the example's 49 tiles and the teleport with the bot.
+    // A project that builds the example's 49 tiles and the teleport with the bot;
+    // `extra` ("--set Key=Value ...") replaces the settings it names.
     std::string project(const std::string& extra) {
         const test::ScratchDir& d = world.dir();
         const std::string path = (d / "job.gvl").string();
-        const test::CommandResult r = test::runCli(
-            "project new " + path + " --set DEMFile=" + test::examplePath("n43.dem") + " --set RWXFile=" +
-            (d / "models" / "z").string() + " --set PropFile=" + (d / "prop.txt").string() +
-            " --set LogFile=" + (d / "run.log").string() +
-            " --set LogEnable=true --set Scaling=15 --set ZipIt=false --set CreateBumpAtGZ=true"
-            " --set BuildWithRobot=true --set BotCitNumber=1003 --set CitizenNumber=1003"
-            " --set BotWorldName=alpha --set BotUniverseURL=127.0.0.1 --set BotSpeedBar=20 --set BotUniversePort=" +
-            std::to_string(world.port()) + " " + extra);
+        std::vector<std::pair<std::string, std::string>> sets = {
+            {"DEMFile", test::examplePath("n43.dem")}, {"RWXFile", (d / "models" / "z").string()},
+            {"PropFile", (d / "prop.txt").string()},    {"LogFile", (d / "run.log").string()},
+            {"LogEnable", "true"},                      {"Scaling", "15"},
+            {"ZipIt", "false"},                         {"CreateBumpAtGZ", "true"},
+            {"BuildWithRobot", "true"},                 {"BotCitNumber", "1003"},
+            {"CitizenNumber", "1003"},                  {"BotWorldName", "alpha"},
+            {"BotUniverseURL", "127.0.0.1"},            {"BotSpeedBar", "20"},
+            {"BotUniversePort", std::to_string(world.port())}};
+        std::istringstream words(extra);
+        for (std::string word; words >> word;) {
+            if (word == "--set" || word.find('=') == std::string::npos) continue;
+            const std::string key = word.substr(0, word.find('='));
+            const std::string value = word.substr(word.find('=') + 1);
+            bool replaced = false;
+            for (auto& [k, v] : sets)
+                if (k == key) v = value, replaced = true;
+            if (!replaced) sets.emplace_back(key, value);
+        }
+        std::string command = "project new " + path;
+        for (const auto& [k, v] : sets) command += " --set " + k + "=" + v;
+        const test::CommandResult r = test::runCli(command);
         EXPECT_EQ(r.exitCode, 0) << r.out;
         return path;
     }
