@@ -6,7 +6,8 @@ namespace gorvale::cli {
 
 bool optionTakesValue(const std::string& arg) {
     static const char* const kValueOptions[] = {"set", "type", "grid-out", "grid-width", "dted-merge",
-                                                "format", "scale", "progress"};
+                                                "format", "scale", "progress", "answer", "rect",
+                                                "project", "pattern", "citizen", "robot-log"};
     if (arg.compare(0, 2, "--") != 0) return false;
     const std::string name = arg.substr(2, arg.find('=') == std::string::npos ? std::string::npos : arg.find('=') - 2);
     for (const char* v : kValueOptions)

@@ -8,6 +8,8 @@ extern const char* const kProjectUsage;
 extern const char* const kExportUsage;
 extern const char* const kFormatsUsage;
 extern const char* const kKeysUsage;
+extern const char* const kBuildUsage;
+extern const char* const kDeleteUsage;
 
 const std::vector<CommandEntry>& commandTable() {
     static const std::vector<CommandEntry> table = {
@@ -17,6 +19,8 @@ const std::vector<CommandEntry>& commandTable() {
         {"export", runExport, kExportUsage},
         {"formats", runFormats, kFormatsUsage},
         {"keys", runKeys, kKeysUsage},
+        {"build", runBuild, kBuildUsage},
+        {"delete", runDelete, kDeleteUsage},
     };
     return table;
 }

@@ -7,6 +7,7 @@
 #include "rwx/ground_object_writer.h"
 #include "rwx/texture_zones.h"
 #include "world/builder_bot.h"
+#include "world/native_terrain.h"
 
 namespace gorvale {
 namespace {
@@ -79,6 +80,7 @@ struct ConversionJob::Parts {
     RwxTileWriter tileWriter;
     BuilderBot bot;
     BotTileBuilder botBuilder{bot};
+    TerrainOutcome terrain;
 };
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
@@ -102,6 +104,10 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
     services_.startBot = [&p](Workspace& w) { return startBot(w, p.bot); };
     services_.stopBot = [&p](Workspace&) { p.bot.StopBot(); };
     services_.builder = &p.botBuilder;
+    services_.generateTerrain = [&p](Workspace& w, RunState& run) {
+        NativeTerrain terrain(w, run, w.settings.BuildWithRobot ? &p.bot : nullptr);
+        p.terrain = terrain.GenerateAwTerrain();
+    };
     services_.readUsgsDem = [](Workspace& w, std::FILE* in) {
         const ReaderTable& readers = installedReaders();
         return readers.usgsDem ? readers.usgsDem(w, in) : -1;
@@ -111,6 +117,8 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
 ConversionJob::~ConversionJob() = default;
 
 BuilderBot& ConversionJob::bot() { return parts_->bot; }
+
+const TerrainOutcome& ConversionJob::terrainOutcome() const { return parts_->terrain; }
 
 GenerateOutcome ConversionJob::Generate() {
     parts_->writer.readRunNumbers();

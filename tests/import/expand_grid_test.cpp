@@ -13,7 +13,7 @@ using test::RecordingUserInterface;
 
 struct ExpandFixture : ::testing::Test {
     RecordingUserInterface ui;
-    Workspace ws{ui};
+    GridContext ws{ui};
 
     // rows listed south first; every cell is data (LastRow = rows - 1).
     void load(const std::vector<std::vector<int>>& rows) {

@@ -15,7 +15,7 @@ using test::RecordingUserInterface;
 // with LastRow/LastCol set the way a reader that fills every cell sets them.
 struct GridFixture {
     RecordingUserInterface ui;
-    Workspace ws{ui};
+    GridContext ws{ui};
 
     void makeGrid(int rows, int cols, int step = 1) {
         ws.settings.Scaling = step - 1;

@@ -34,7 +34,7 @@ int fakeResult = 0;
 bool fakeFillsGrid = false;
 bool fakeThrows = false;
 
-int finishFake(Workspace& ws) {
+int finishFake(GridContext& ws) {
     lastCall.busyWhileReading = static_cast<RecordingUserInterface*>(ws.ui)->busy;
     if (fakeThrows) throw std::runtime_error("reader failure");
     if (fakeFillsGrid) {
@@ -46,7 +46,7 @@ int finishFake(Workspace& ws) {
     return fakeResult;
 }
 
-int recordStream(ReaderKind kind, Workspace& ws, std::FILE* in) {
+int recordStream(ReaderKind kind, GridContext& ws, std::FILE* in) {
     lastCall = {};
     lastCall.kind = kind;
     lastCall.position = std::ftell(in);
@@ -56,19 +56,19 @@ int recordStream(ReaderKind kind, Workspace& ws, std::FILE* in) {
 }
 
 template <ReaderKind K>
-int fakeStream(Workspace& ws, std::FILE* in) {
+int fakeStream(GridContext& ws, std::FILE* in) {
     return recordStream(K, ws, in);
 }
 
 template <ReaderKind K>
-int fakeNamed(Workspace& ws, const std::string& path) {
+int fakeNamed(GridContext& ws, const std::string& path) {
     lastCall = {};
     lastCall.kind = K;
     lastCall.path = path;
     return finishFake(ws);
 }
 
-int fakeDted(Workspace& ws, std::FILE* in, int posts) {
+int fakeDted(GridContext& ws, std::FILE* in, int posts) {
     const int r = recordStream(ReaderKind::Dted, ws, in);
     lastCall.posts = posts;
     return r;
@@ -124,7 +124,7 @@ protected:
 
     ScratchDir dir;
     RecordingUserInterface ui;
-    Workspace ws{ui};
+    GridContext ws{ui};
 };
 
 TEST_F(OpenElevationFileTest, MissingFileShowsCantOpenDisablesGenerateAndKeepsTheGrid) {

@@ -35,7 +35,7 @@ TEST(PropdumpLayoutDetection, ChoosesByTheFirstObjectLine) {
 struct Fixture : ::testing::Test {
     test::ScratchDir dir;
     test::RecordingUserInterface ui;
-    Workspace ws{ui};
+    GridContext ws{ui};
     int read(const std::string& propdump) {
         test::writeFileBytes(dir / "prop.txt", propdump);
         return ReadPropdumpBack(ws, (dir / "prop.txt").string());
@@ -109,7 +109,7 @@ TEST_F(PropdumpReadBack, HostileRecordsEndInAReadOrAMessage) {
     };
     for (const auto& l : lines) {
         test::RecordingUserInterface localUi;
-        Workspace local(localUi);
+        GridContext local(localUi);
         test::writeFileBytes(dir / "p.txt", "propdump version 3\r\n" + l + objectLine(0, 0, 0, "a.rwx"));
         const int rc = ReadPropdumpBack(local, (dir / "p.txt").string());
         EXPECT_TRUE(rc == 0 || rc == 1 || !localUi.messages.empty()) << l;

@@ -50,7 +50,7 @@ MemoryFile::MemoryFile(std::string bytes, const char* mode) : bytes_(std::move(b
     file_.reset(bytes_.empty() ? std::tmpfile() : fmemopen(bytes_.data(), bytes_.size(), mode));
 }
 
-PathReader streamReader(int (*read)(Workspace&, std::FILE*), const char* mode) {
+PathReader streamReader(int (*read)(GridContext&, std::FILE*), const char* mode) {
     return [read, mode](Workspace& ws, const std::filesystem::path& path) {
         FilePtr f = openFile(path.string(), mode);
         if (!f) {
@@ -61,7 +61,7 @@ PathReader streamReader(int (*read)(Workspace&, std::FILE*), const char* mode) {
     };
 }
 
-PathReader nameReader(int (*read)(Workspace&, const std::string&)) {
+PathReader nameReader(int (*read)(GridContext&, const std::string&)) {
     return [read](Workspace& ws, const std::filesystem::path& path) { return read(ws, path.string()); };
 }
 

@@ -57,8 +57,8 @@ using StreamReader = std::function<int(Workspace&, std::FILE*)>;
 
 // Opens the file in `mode`, hands the stream over and closes it afterwards,
 // as the format dispatch does.
-PathReader streamReader(int (*read)(Workspace&, std::FILE*), const char* mode);
-PathReader nameReader(int (*read)(Workspace&, const std::string&));
+PathReader streamReader(int (*read)(GridContext&, std::FILE*), const char* mode);
+PathReader nameReader(int (*read)(GridContext&, const std::string&));
 
 // ---- Workspaces ---------------------------------------------------------------
 
