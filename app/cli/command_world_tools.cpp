@@ -139,7 +139,12 @@ int runDelete(int argc, char** argv, int first) {
     bool stopped = false;
     while (deletion.Running()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(kDeleteTickMs));
-        if (ui.stopRequested()) stopped = true;
+        // A stop between sectors ends the walk too, not only one among found objects.
+        if (ui.stopRequested()) {
+            stopped = true;
+            c.bot.StopBot();
+            break;
+        }
         deletion.DeleteTimerTimer();
     }
     const bool saved = saveRobotLog(c);
