@@ -47,10 +47,10 @@ protected:
         ASSERT_TRUE(world.Start());
     }
 
-    std::string botSets(const std::string& worldName = "test") const {
+    std::string botSets(const std::string& worldName = "test", int speed = kBotSpeedMaxPosition) const {
         return "--set BotCitNumber=1 --set BotPrivPassw=pw --set BotWorldName=" + worldName +
                " --set BotUniverseURL=127.0.0.1 --set BotUniversePort=" + std::to_string(world.port()) +
-               " --set BotSpeedBar=20";
+               " --set BotSpeedBar=" + std::to_string(speed);
     }
 
     // Objects in four sectors along x, two along z: tree1 of citizen 1,
@@ -140,6 +140,24 @@ TEST_F(WorldCommands, BuildAndDeleteRefuseBadParametersAndAWorldThatIsGone) {
     EXPECT_EQ(build.exitCode, 1);
     EXPECT_NE(build.out.find("Unable to login  (reason "), std::string::npos) << build.out;
     EXPECT_NE(build.out.find("Robot failed to start."), std::string::npos) << build.out;
+}
+
+TEST_F(WorldCommands, WorldKilledDuringABuildEndsItWithTheReasonLogged) {
+    std::string records = "propdump version 3\r\n";
+    for (int i = 0; i < 40; ++i) records += "1 0 " + std::to_string(100 * i) + " 0 100 0 0 0 5 0 0 a.rwx\r\n";
+    const std::string file = (world.dir() / "many.txt").string();
+    test::writeFileBytes(file, records);
+    test::CommandResult build;
+    // Speed 15: about 0.85 s per object, so the world goes away in the middle.
+    std::thread run([&] {
+        build = test::runCli("build '" + file + "' --rect 1,10,-1,-1 --yes " + botSets("test", 15));
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    world.Kill();
+    run.join();
+    EXPECT_EQ(build.exitCode, 1) << build.out;
+    EXPECT_NE(build.out.find("(reason 471) CONNECTION_LOST"), std::string::npos) << build.out;
+    EXPECT_NE(build.out.find("the world went away during the build"), std::string::npos) << build.out;
 }
 
 TEST_F(WorldCommands, DeletionWalkEndsWithAMessageWhenTheWorldIsKilled) {
