@@ -40,6 +40,23 @@ TEST(CellFromCoord, RoundsTowardMinusInfinity) {
     EXPECT_EQ(CellFromCoord(1000), 1);
 }
 
+// The propdump lines of a file without their timestamps, sorted.
+std::vector<std::string> propdumpObjects(const std::string& path) {
+    std::istringstream in(test::readFileBytes(path));
+    std::vector<std::string> lines;
+    std::string line;
+    std::getline(in, line);  // header
+    while (std::getline(in, line)) {
+        std::istringstream f(line);
+        std::string owner, timestamp, rest;
+        f >> owner >> timestamp;
+        std::getline(f, rest);
+        lines.push_back(owner + rest);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
 class WorldCommands : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -77,19 +94,7 @@ protected:
         const std::string path = (world.dir() / (name + "-dump.txt")).string();
         const test::CommandResult r = world.Run("dump --world " + name + " --propdump '" + path + "'");
         EXPECT_EQ(r.exitCode, 0) << r.out;
-        std::istringstream in(test::readFileBytes(path));
-        std::vector<std::string> lines;
-        std::string line;
-        std::getline(in, line);  // header
-        while (std::getline(in, line)) {
-            std::istringstream f(line);
-            std::string owner, timestamp, rest;
-            f >> owner >> timestamp;
-            std::getline(f, rest);
-            lines.push_back(owner + rest);
-        }
-        std::sort(lines.begin(), lines.end());
-        return lines;
+        return propdumpObjects(path);
     }
 
     LocalWorld world;
@@ -124,6 +129,22 @@ TEST_F(WorldCommands, PropdumpOfOneWorldBuiltIntoAnotherGivesTheSameObjects) {
         test::runCli("build '" + dump + "' --rect 100,100,-100,-100 --yes " + botSets("second"));
     ASSERT_EQ(build.exitCode, 0) << build.out;
     EXPECT_EQ(objects("second"), before);
+}
+
+TEST_F(WorldCommands, GenerateWithTheBotThenBuildItsPropdumpIntoASecondWorld) {
+    const std::string prop = (world.dir() / "run-prop.txt").string();
+    const test::CommandResult gen = test::runCli(
+        "generate '" + test::examplePath("n43.gvl") + "' --set BuildWithRobot=true --set CitizenNumber=1 " +
+        "--set ToNorth=16 --set ToEast=16 --set PropFile=" + prop + " --set RWXFile=" + (world.dir() / "z").string() +
+        " --set LogFile=" + (world.dir() / "run.log").string() + " --progress=none " + botSets());
+    ASSERT_EQ(gen.exitCode, 0) << gen.out;
+    const std::vector<std::string> generated = propdumpObjects(prop);
+    ASSERT_FALSE(generated.empty());
+    EXPECT_EQ(objects("test"), generated);
+    const test::CommandResult build =
+        test::runCli("build '" + prop + "' --rect 1000,1000,-1000,-1000 --yes " + botSets("second"));
+    ASSERT_EQ(build.exitCode, 0) << build.out;
+    EXPECT_EQ(objects("second"), generated);
 }
 
 TEST_F(WorldCommands, BuildAndDeleteRefuseBadParametersAndAWorldThatIsGone) {
