@@ -27,6 +27,11 @@ void RobotLog::Append(const std::string& line) {
     if (OnLine) OnLine(line);
 }
 
+void RobotLog::AppendUnmarked(const std::string& line) {
+    lines_.push_back(line);
+    if (OnLine) OnLine(line);
+}
+
 bool RobotLog::SaveLog(const std::string& path, std::string& error) {
     FilePtr out = openFile(path, "wb");
     if (!out) {
@@ -221,9 +226,15 @@ void BuilderBot::objectResult(int rc) {
     PendingList.erase(it);
 }
 
-// Sector queries serve object deletion, which fills these in.
-void BuilderBot::OnQueryResult(int rc) { (void)rc; }
-void BuilderBot::OnCellBegin() {}
-void BuilderBot::OnCellObject() {}
+// Sector queries serve object deletion.
+void BuilderBot::OnQueryResult(int rc) {
+    if (active_ && active_->QueryResultHandler) active_->QueryResultHandler(rc);
+}
+void BuilderBot::OnCellBegin() {
+    if (active_ && active_->CellBeginHandler) active_->CellBeginHandler();
+}
+void BuilderBot::OnCellObject() {
+    if (active_ && active_->CellObjectHandler) active_->CellObjectHandler();
+}
 
 }  // namespace gorvale

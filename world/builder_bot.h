@@ -31,6 +31,8 @@ struct ObjectRecord {
 class RobotLog {
 public:
     void Append(const std::string& line);
+    // A line that does not mark the log modified (terrain parameters).
+    void AppendUnmarked(const std::string& line);
     const std::vector<std::string>& Lines() const { return lines_; }
     bool Modified() const { return modified_; }
     void MarkModified() { modified_ = true; }
@@ -105,6 +107,8 @@ public:
     RobotLog& Log() { return log_; }
     const RobotLog& Log() const { return log_; }
     const std::string& RobotActionLabel() const { return actionLabel_; }
+    // Sets the action label (terrain strips, deletions).
+    void ShowAction(const std::string& text) { setLabel(text); }
 
     std::int32_t LoginCitizen = 0;
     std::int32_t PaceCount = 21;
@@ -116,6 +120,11 @@ public:
     std::function<int(int)> Wait;
     // Seconds since 1970; the system clock unless replaced.
     std::function<std::int32_t()> Clock;
+
+    // Where the sector-query handlers go (object deletion sets them).
+    std::function<void(int)> QueryResultHandler;
+    std::function<void()> CellBeginHandler;
+    std::function<void()> CellObjectHandler;
 
     // The library's handlers (plain functions: the library keeps no context).
     static void OnObjectResult(int rc);

@@ -23,6 +23,8 @@ int runProject(int argc, char** argv, int first);
 int runExport(int argc, char** argv, int first);
 int runFormats(int argc, char** argv, int first);
 int runKeys(int argc, char** argv, int first);
+int runBuild(int argc, char** argv, int first);
+int runDelete(int argc, char** argv, int first);
 int printKeys();
 int runPicture(int argc, char** argv, int first);
 int runZones(int argc, char** argv, int first);

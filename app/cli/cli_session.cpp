@@ -14,7 +14,7 @@
 
 namespace gorvale::cli {
 
-const std::vector<std::string> kCommonValueOptions = {"grid-width", "dted-merge", "progress"};
+const std::vector<std::string> kCommonValueOptions = {"grid-width", "dted-merge", "progress", "answer"};
 const std::vector<std::string> kCommonFlagOptions = {"yes", "quiet"};
 
 namespace {
@@ -75,6 +75,16 @@ bool makeSession(const ParsedArgs& args, CliSession& session, std::string& error
             return false;
         }
         ui.answers[Question::DtedMerge] = *m;
+    }
+    if (auto a = args.value("answer")) {
+        if (*a == "ok")
+            ui.buttonAnswers[ButtonQuestion::ElevationLimit] = Answer::Ok;
+        else if (*a == "cancel")
+            ui.buttonAnswers[ButtonQuestion::ElevationLimit] = Answer::Cancel;
+        else {
+            error = "--answer needs ok or cancel, not \"" + *a + "\"";
+            return false;
+        }
     }
     if (!checkDuplicateKeys(args, error)) return false;
     return applyOverrides(args, session.ws->settings, error);

@@ -80,6 +80,16 @@ Answer CliUserInterface::message(const std::string& text, const std::string& cap
     return Answer::Ok;
 }
 
+Answer CliUserInterface::question(ButtonQuestion id, const std::string& text, const std::string& caption,
+                                  MessageKind kind, Buttons buttons) {
+    const char* option = id == ButtonQuestion::ElevationLimit ? "--answer ok|cancel" : "its option";
+    const auto it = buttonAnswers.find(id);
+    message(text, caption, kind, Buttons::Ok);
+    if (it != buttonAnswers.end()) return it->second;
+    error(std::string("\"") + caption + "\" needs an answer; give it with " + option);
+    return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::No : Answer::Cancel;
+}
+
 void CliUserInterface::fileError(const std::string& detail) {
     ++errors_;
     endProgressLine();

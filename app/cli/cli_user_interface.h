@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "base/button_question.h"
 #include "base/user_interface.h"
 
 namespace gorvale::cli {
@@ -16,10 +17,12 @@ enum class ProgressMode { None, Line, Bar };
 
 // Window-only calls (title, progress bar, command states, cursor) stay the
 // silent interface's no-ops.
-class CliUserInterface : public SilentUserInterface {
+class CliUserInterface : public SilentUserInterface, public ButtonQuestionAnswerer {
 public:
     // Answers for ask(), by question (e.g. EtopoSize -> "2").
     std::map<Question, std::string> answers;
+    // Answers to button questions, by question (--answer ok|cancel).
+    std::map<ButtonQuestion, Answer> buttonAnswers;
     // Answer to yes/no questions (--yes).
     bool assumeYes = false;
     // Nothing but errors on stderr (-q).
@@ -31,6 +34,10 @@ public:
 
     Answer message(const std::string& text, const std::string& caption, MessageKind kind,
                    Buttons buttons) override;
+    // A known question is answered from its option; without one it is
+    // refused (Cancel) with an error naming the option.
+    Answer question(ButtonQuestion id, const std::string& text, const std::string& caption, MessageKind kind,
+                    Buttons buttons) override;
     void fileError(const std::string& detail) override;
     std::optional<std::string> ask(const AskRequest& request) override;
     void setStatus(int panel, const std::string& text) override;

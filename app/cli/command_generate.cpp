@@ -11,6 +11,7 @@
 #include "app/core/run_plan.h"
 #include "import/grid_operations.h"
 #include "world/builder_bot.h"
+#include "world/native_terrain.h"
 
 namespace gorvale::cli {
 namespace {
@@ -52,6 +53,7 @@ void printWhereOutputWent(const Workspace& ws) {
             std::printf("Models:   %s*%s\n", s.RWXFile.c_str(), s.ZipIt ? ".zip" : ".rwx");
     }
     if (!s.NoPropfile && !s.AW_Terrain) std::printf("Propdump: %s\n", s.PropFile.c_str());
+    if (!s.NoPropfile && s.AW_Terrain) std::printf("Elevdump: %s\n", s.PropFile.c_str());
     if (s.LogEnable) std::printf("Log:      %s\n", s.LogFile.c_str());
 }
 
@@ -69,6 +71,29 @@ void printUploads(const Workspace& ws, const GenerateOutcome& outcome) {
     if (!ws.settings.FtpToHost || !outcome.started) return;
     const UploadTally& u = outcome.uploads;
     std::printf("FTP: %d archives uploaded, %d retried, %d failed\n", u.uploaded, u.retried, u.failed);
+}
+
+// The end of a native-terrain run as the exit code.
+int terrainResult(CliUserInterface& ui, const Workspace& ws, const TerrainOutcome& t) {
+    switch (t.end) {
+        case TerrainEnd::Cancelled:
+            ui.note("note", "cancelled at the elevation warning: nothing was sent and no elevation dump written");
+            return kExitFailed;
+        case TerrainEnd::Refused: return kExitFailed;
+        case TerrainEnd::Stopped: {
+            const int sig = CliUserInterface::stopSignal();
+            ui.note("note", std::to_string(t.stripsSent) + " terrain strips were sent before the run ended" +
+                                (t.nodesWritten >= 0 ? "; the elevation dump holds them" : ""));
+            return sig != 0 ? kExitSignalBase + sig : kExitFailed;
+        }
+        case TerrainEnd::Completed: break;
+    }
+    if (t.elevdumpFailed) return kExitFailed;
+    if (!ui.quiet) {
+        printWhereOutputWent(ws);
+        std::printf("%d terrain strips %s\n", t.stripsSent, ws.settings.BuildWithRobot ? "sent" : "mirrored");
+    }
+    return kExitDone;
 }
 
 }  // namespace
@@ -89,6 +114,7 @@ int runGenerate(int argc, char** argv, int first) {
     if (!makeSession(args, session, error)) return usageError(error);
     RunUserInterface ui;
     ui.answers = session.ui.answers;
+    ui.buttonAnswers = session.ui.buttonAnswers;
     ui.assumeYes = session.ui.assumeYes;
     ui.quiet = session.ui.quiet;
     ui.progress = session.ui.progress;
@@ -143,6 +169,7 @@ int runGenerate(int argc, char** argv, int first) {
     printUploads(ws, outcome);  // also when an upload failed: the summary says how many
     if (!outcome.started || outcome.runResult != kRunCompleted || !robotLogSaved) return kExitFailed;
     if (outcome.layout.End == LayoutEnd::WriterFailed || ui.errorCount() > errorsBeforeRun) return kExitFailed;
+    if (ws.settings.AW_Terrain) return terrainResult(ui, ws, job.terrainOutcome());
     if (!ui.quiet) {
         printWhereOutputWent(ws);
         std::printf("%d tiles written\n", outcome.layout.TilesDone);

@@ -10,6 +10,8 @@ extern const char* const kFormatsUsage;
 extern const char* const kKeysUsage;
 extern const char* const kPictureUsage;
 extern const char* const kZonesUsage;
+extern const char* const kBuildUsage;
+extern const char* const kDeleteUsage;
 
 const std::vector<CommandEntry>& commandTable() {
     static const std::vector<CommandEntry> table = {
@@ -21,6 +23,8 @@ const std::vector<CommandEntry>& commandTable() {
         {"zones", runZones, kZonesUsage},
         {"formats", runFormats, kFormatsUsage},
         {"keys", runKeys, kKeysUsage},
+        {"build", runBuild, kBuildUsage},
+        {"delete", runDelete, kDeleteUsage},
     };
     return table;
 }

@@ -43,6 +43,8 @@ extern const char* const kGenerateUsage = R"(  generate PROJECT.gvl [--dry-run] 
       last line says how many archives were uploaded, retried and failed.
       --dry-run         print the plan only; write nothing
       --robot-log FILE  save the robot log (CR LF) when the run ends
+      With AW_Terrain=true the run sets the world's native terrain instead (through the bot
+      when BuildWithRobot is on) and writes the nodes to PropFile as an elevation dump.
 )";
 
 extern const char* const kProjectUsage = R"(  project new FILE [--set KEY=VALUE ...]
@@ -91,6 +93,8 @@ Options for every command (before or after the command):
                     do not store (ZipPassword, FtpPassword, FtpToHost, FtpPassive, ...) work too. A key
                     given twice is refused. "gorvale-cli keys" lists them all.
   --yes             answer yes to questions (default: no)
+  --answer ok|cancel  the answer to "Elevation exceeds maximum buildable limits" of native
+                    terrain (AW_Terrain); without it such a run is refused
   --progress=MODE   generate's progress: bar (redrawn on a terminal, the default there),
                     line (one line every 10 seconds, the default otherwise) or none
   -q, --quiet       print nothing but errors

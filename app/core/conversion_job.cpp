@@ -9,6 +9,7 @@
 #include "rwx/ground_object_writer.h"
 #include "rwx/texture_zones.h"
 #include "world/builder_bot.h"
+#include "world/native_terrain.h"
 
 namespace gorvale {
 namespace {
@@ -87,6 +88,7 @@ struct ConversionJob::Parts {
     BuilderBot bot;
     BotTileBuilder botBuilder{bot};
     TreeZones trees;  // draws from the program's one generator
+    TerrainOutcome terrain;
 };
 
 ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
@@ -121,6 +123,10 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
     services_.builder = &p.botBuilder;
     services_.trees = &p.trees;
     services_.readTreeZones = [&p](Workspace& w) { p.trees.ReadZones(w); };
+    services_.generateTerrain = [&p](Workspace& w, RunState& run) {
+        NativeTerrain terrain(w, run, w.settings.BuildWithRobot ? &p.bot : nullptr);
+        p.terrain = terrain.GenerateAwTerrain();
+    };
     services_.readUsgsDem = [](Workspace& w, std::FILE* in) {
         const ReaderTable& readers = installedReaders();
         return readers.usgsDem ? readers.usgsDem(w, in) : -1;
@@ -130,6 +136,8 @@ ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<P
 ConversionJob::~ConversionJob() = default;
 
 BuilderBot& ConversionJob::bot() { return parts_->bot; }
+
+const TerrainOutcome& ConversionJob::terrainOutcome() const { return parts_->terrain; }
 
 GenerateOutcome ConversionJob::Generate() {
     parts_->writer.readRunNumbers();

@@ -11,6 +11,7 @@
 namespace gorvale {
 
 class BuilderBot;
+struct TerrainOutcome;
 
 class ConversionJob {
 public:
@@ -26,6 +27,8 @@ public:
     GenerateServices& services() { return services_; }
     // The builder bot that BuildWithRobot runs use (its robot log stays after a run).
     BuilderBot& bot();
+    // How the last native-terrain run (AW_Terrain) ended.
+    const TerrainOutcome& terrainOutcome() const;
 
 private:
     struct Parts;

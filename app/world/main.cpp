@@ -3,6 +3,8 @@
 //   gorvale-world --db FILE world add --name NAME [--eminent-domain N,...] [--build N,...|all] [--stopped]
 //   gorvale-world --db FILE serve [--host 127.0.0.1] [--port 6670] [--idle-timeout SECONDS]
 //   gorvale-world --db FILE dump --world NAME --propdump FILE
+//   gorvale-world --db FILE dump --world NAME --elevdump FILE
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,7 +15,9 @@
 
 #include "app/world/world_database.h"
 #include "app/world/world_server.h"
+#include "import/elevdump_writer.h"
 #include "pipeline/propdump_writer.h"
+#include "world/native_terrain.h"
 
 namespace {
 
@@ -24,7 +28,8 @@ constexpr const char* kUsage =
     "  gorvale-world --db FILE citizen add --number N --password P\n"
     "  gorvale-world --db FILE world add --name NAME [--eminent-domain N,...] [--build N,...|all] [--stopped]\n"
     "  gorvale-world --db FILE serve [--host 127.0.0.1] [--port 6670] [--idle-timeout SECONDS]\n"
-    "  gorvale-world --db FILE dump --world NAME --propdump FILE\n";
+    "  gorvale-world --db FILE dump --world NAME --propdump FILE\n"
+    "  gorvale-world --db FILE dump --world NAME --elevdump FILE\n";
 
 int usage(const std::string& message) {
     std::fprintf(stderr, "gorvale-world: %s\n%s", message.c_str(), kUsage);
@@ -39,7 +44,7 @@ struct Args {
 
 bool parse(int argc, char** argv, Args& out, std::string& error) {
     static const std::set<std::string> withValue = {"--db", "--number", "--password", "--name", "--eminent-domain",
-                                                    "--build", "--host", "--port", "--world", "--propdump",
+                                                    "--build", "--host", "--port", "--world", "--propdump", "--elevdump",
                                                     "--idle-timeout"};
     static const std::set<std::string> flags = {"--stopped"};
     for (int i = 1; i < argc; ++i) {
@@ -128,9 +133,51 @@ int worldAdd(WorldDatabase& db, const Args& a) {
     return 0;
 }
 
+// The world's terrain as an elevation dump of version 2 (32-bit heights,
+// 16-bit codes), pages wide enough for every stored cell.
+int dumpTerrain(WorldDatabase& db, const WorldInfo& world, const std::string& path) {
+    bool any = false;
+    std::int32_t xLow = 0, xHigh = 0, zLow = 0, zHigh = 0;
+    db.ForEachTerrainCell(world.id, [&](std::int32_t x, std::int32_t z, std::int32_t, std::int32_t) {
+        xLow = any ? std::min(xLow, x) : x;
+        xHigh = any ? std::max(xHigh, x) : x;
+        zLow = any ? std::min(zLow, z) : z;
+        zHigh = any ? std::max(zHigh, z) : z;
+        any = true;
+    });
+    const int radius = gorvale::PageRadiusFor(xLow, zLow, xHigh, zHigh);
+    if (radius > gorvale::kMaxMirrorPageRadius) {
+        std::fprintf(stderr, "gorvale-world: the terrain of %s reaches cells x=%d..%d z=%d..%d, more than %d pages "
+                     "from the origin; not written\n", world.name.c_str(), xLow, xHigh, zLow, zHigh,
+                     gorvale::kMaxMirrorPageRadius);
+        return 1;
+    }
+    gorvale::TerrainArrays terrain(radius);
+    const int c = terrain.centre();
+    db.ForEachTerrainCell(world.id, [&](std::int32_t x, std::int32_t z, std::int32_t h, std::int32_t t) {
+        terrain.height(x + c, z + c) = h;
+        terrain.texture(x + c, z + c) = static_cast<std::uint16_t>(t);
+    });
+    const int nodes = gorvale::WriteElevdump(path, terrain, true);
+    if (nodes < 0) {
+        std::fprintf(stderr, "gorvale-world: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+        return 1;
+    }
+    std::printf("%d terrain nodes of %s written to %s\n", nodes, world.name.c_str(), path.c_str());
+    return 0;
+}
+
 int dump(WorldDatabase& db, const Args& a) {
+    if (a.values.count("--world") && a.values.count("--elevdump") && !a.values.count("--propdump")) {
+        const std::optional<WorldInfo> world = db.FindWorld(a.values.at("--world"));
+        if (!world) {
+            std::fprintf(stderr, "gorvale-world: no world named %s\n", a.values.at("--world").c_str());
+            return 1;
+        }
+        return dumpTerrain(db, *world, a.values.at("--elevdump"));
+    }
     if (!a.values.count("--world") || !a.values.count("--propdump"))
-        return usage("dump needs --world NAME and --propdump FILE");
+        return usage("dump needs --world NAME and --propdump FILE or --elevdump FILE");
     const std::string name = a.values.at("--world");
     const std::string path = a.values.at("--propdump");
     const std::optional<WorldInfo> world = db.FindWorld(name);

@@ -395,6 +395,15 @@ void WorldDatabase::DeleteAllTerrain(std::int64_t world) {
     s.reset();
 }
 
+void WorldDatabase::ForEachTerrainCell(
+    std::int64_t world, const std::function<void(std::int32_t, std::int32_t, std::int32_t, std::int32_t)>& each) {
+    Statement s(db_, "SELECT x, z, height, texture FROM terrain WHERE world=?1 ORDER BY z, x");
+    s.bind(1, world);
+    while (s.step() == SQLITE_ROW)
+        each(static_cast<std::int32_t>(s.column(0)), static_cast<std::int32_t>(s.column(1)),
+             static_cast<std::int32_t>(s.column(2)), static_cast<std::int32_t>(s.column(3)));
+}
+
 std::vector<CellSequence> WorldDatabase::CellsAfter(std::int64_t world, std::int32_t sectorX, std::int32_t sectorZ,
                                                     std::int32_t after) {
     std::vector<CellSequence> cells;

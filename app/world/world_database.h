@@ -90,6 +90,10 @@ public:
     // Every object of a world in the order it was built.
     void ForEachObject(std::int64_t world, const std::function<void(const WorldObject&)>& each);
 
+    // Every terrain cell of a world: x, z, height (cm), texture code.
+    void ForEachTerrainCell(std::int64_t world,
+                            const std::function<void(std::int32_t, std::int32_t, std::int32_t, std::int32_t)>& each);
+
     bool InTransaction() const { return inTransaction_; }
     void Begin();
     void Commit();

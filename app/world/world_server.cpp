@@ -1,5 +1,6 @@
 #include "app/world/world_server.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -20,6 +21,7 @@ namespace {
 
 // A query answer stops after the cell that takes it past this many objects.
 constexpr int kQueryBatchObjects = 100;
+constexpr std::int32_t kTerrainHeightLimit = 100000;  // cm, terrain version 2
 // A client that does not read its answers is dropped beyond this.
 constexpr std::size_t kMaxQueuedOutput = 8u * 1024 * 1024;
 constexpr std::size_t kReadChunk = 64 * 1024;
@@ -331,7 +333,9 @@ private:
         for (std::int32_t i = 0; i < count; ++i) {
             const std::int64_t cellX = static_cast<std::int64_t>(x) + i;
             if (cellX > INT32_MAX) break;
-            server_.db().SetTerrain(world_->id, static_cast<std::int32_t>(cellX), z, heights[i], texture);
+            // Version-2 terrain: heights within +-1000 m, 16-bit texture codes.
+            const std::int32_t h = std::clamp(heights[i], -kTerrainHeightLimit, kTerrainHeightLimit);
+            server_.db().SetTerrain(world_->id, static_cast<std::int32_t>(cellX), z, h, texture & 0xFFFF);
         }
         reply(result(id, RC_SUCCESS));
         return true;
