@@ -10,7 +10,7 @@
 namespace gorvale {
 namespace {
 
-using test::LocalWorld;
+using test::FixtureWorld;
 using test::RecordingUserInterface;
 
 class TerrainWorld : public ::testing::Test {
@@ -42,7 +42,7 @@ protected:
         return all;
     }
 
-    LocalWorld world;
+    FixtureWorld world;
     RecordingUserInterface ui;
     Workspace ws{ui};
     RunState run;

@@ -14,7 +14,7 @@
 namespace gorvale {
 namespace {
 
-using test::LocalWorld;
+using test::FixtureWorld;
 
 TEST(WildcardMatch, ExamplesOfTheDeleteDialog) {
     struct Case {
@@ -97,7 +97,7 @@ protected:
         return propdumpObjects(path);
     }
 
-    LocalWorld world;
+    FixtureWorld world;
 };
 
 TEST_F(WorldCommands, DeleteOnePatternOfOneOwnerOverSeveralSectorsAndBuildItBack) {

@@ -18,7 +18,7 @@ constexpr int kStopSteps = 100;  // of 50 ms
 
 }  // namespace
 
-LocalWorld::LocalWorld() {
+FixtureWorld::FixtureWorld() {
     const CommandResult c1 = Run("citizen add --number 1 --password pw");
     const CommandResult c2 = Run("citizen add --number 2 --password pw2");
     EXPECT_EQ(c1.exitCode, 0) << c1.out;
@@ -26,14 +26,14 @@ LocalWorld::LocalWorld() {
     AddWorld("test");
 }
 
-LocalWorld::~LocalWorld() { Stop(); }
+FixtureWorld::~FixtureWorld() { Stop(); }
 
-void LocalWorld::AddWorld(const std::string& name) {
+void FixtureWorld::AddWorld(const std::string& name) {
     const CommandResult r = Run("world add --name " + name + " --eminent-domain 1 --build all");
     EXPECT_EQ(r.exitCode, 0) << r.out;
 }
 
-CommandResult LocalWorld::Run(const std::string& arguments) const {
+CommandResult FixtureWorld::Run(const std::string& arguments) const {
     CommandResult result;
     const std::string command = std::string("'") + GORVALE_WORLD_PATH + "' --db '" + db() + "' " + arguments + " 2>&1";
     std::FILE* p = popen(command.c_str(), "r");
@@ -46,7 +46,7 @@ CommandResult LocalWorld::Run(const std::string& arguments) const {
     return result;
 }
 
-bool LocalWorld::Start() {
+bool FixtureWorld::Start() {
     int fds[2];
     if (pipe(fds) != 0) {
         ADD_FAILURE() << "pipe failed";
@@ -85,14 +85,14 @@ bool LocalWorld::Start() {
     return true;
 }
 
-void LocalWorld::Kill() {
+void FixtureWorld::Kill() {
     if (pid_ <= 0) return;
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
 }
 
-void LocalWorld::Stop() {
+void FixtureWorld::Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
     for (int i = 0; i < kStopSteps; ++i) {

@@ -12,12 +12,12 @@
 
 namespace gorvale::test {
 
-class LocalWorld {
+class FixtureWorld {
 public:
-    LocalWorld();
-    ~LocalWorld();
-    LocalWorld(const LocalWorld&) = delete;
-    LocalWorld& operator=(const LocalWorld&) = delete;
+    FixtureWorld();
+    ~FixtureWorld();
+    FixtureWorld(const FixtureWorld&) = delete;
+    FixtureWorld& operator=(const FixtureWorld&) = delete;
 
     // Adds another world of the same citizens.
     void AddWorld(const std::string& name);
