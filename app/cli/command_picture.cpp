@@ -70,7 +70,10 @@ int runZones(int argc, char** argv, int first) {
         std::fprintf(stderr, "gorvale-cli: error: cannot read the project file %s\n", project.c_str());
         return 1;
     }
-    if (!ws.gridLoaded) return notReadError(ws.settings.DEMFile);
+    if (!ws.gridLoaded) {
+        std::fprintf(stderr, "gorvale-cli: error: %s was not read as an elevation model\n", ws.settings.DEMFile.c_str());
+        return 1;
+    }
     applyOverrides(args, ws.settings, error);
     SnapNorthSouth(ws);
     SnapEastWest(ws);
