@@ -2,6 +2,7 @@
 // first use through gdalLibrary() (import/gdal_library.h).
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -98,6 +99,16 @@ GdalRasterFacts factsOf(GDALDataset& ds) {
     return f;
 }
 
+// Bytes of one row of blocks of `band` as GDAL caches them.
+std::int64_t blockRowBytes(GDALRasterBand& band) {
+    int blockX = 0;
+    int blockY = 0;
+    band.GetBlockSize(&blockX, &blockY);
+    blockX = std::max(1, blockX);
+    const std::int64_t blocksAcross = (std::int64_t{band.GetXSize()} + blockX - 1) / blockX;
+    return blocksAcross * blockX * std::max(1, blockY) * GDALGetDataTypeSizeBytes(band.GetRasterDataType());
+}
+
 class Raster final : public GdalRaster {
 public:
     Raster(DatasetPtr ds, GdalRasterFacts facts) : ds_(std::move(ds)), facts_(std::move(facts)) {}
@@ -158,12 +169,14 @@ class Library final : public GdalLibrary {
 public:
     std::unique_ptr<GdalRaster> open(const std::string& path, std::string& error) override {
         GdalSession gdal;
+        GdalSession::registerDriversFor(path);
         DatasetPtr ds(GDALDataset::Open(path.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
         if (!ds) {
             error = GdalSession::lastError("GDAL does not recognise it");
             return nullptr;
         }
         GdalRasterFacts facts = factsOf(*ds);
+        if (facts.bands >= 1) GdalSession::needBlockCache(blockRowBytes(*ds->GetRasterBand(1)));
         return std::make_unique<Raster>(std::move(ds), std::move(facts));
     }
 
@@ -171,6 +184,7 @@ public:
                                                      const double* geoTransform, const std::string& wkt,
                                                      std::string& error) override {
         GdalSession gdal;
+        GdalSession::registerGeoTiffDriver();
         GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
         if (!driver) {
             error = "this GDAL has no GeoTIFF driver";
@@ -190,6 +204,7 @@ public:
             ds->SetGeoTransform(gt);
         }
         if (!wkt.empty()) ds->SetProjection(wkt.c_str());
+        GdalSession::needBlockCache(blockRowBytes(*ds->GetRasterBand(1)));
         return std::make_unique<GeoTiffWriter>(std::move(ds), width);
     }
 };

@@ -546,6 +546,28 @@ TEST_F(GdalRasterSamples, CliInfoShowsTheRasterFactsAndExportWritesAGeoTiff) {
     EXPECT_NE(r.out.find("bad.hgt"), std::string::npos) << r.out;
 }
 
+TEST_F(GdalRasterSamples, FilesWhoseExtensionNamesAnotherDriverOpenThroughTheFullSet) {
+    // A fresh process first registers only the driver the extension names;
+    // a GeoTIFF under the name of a tile or an Imagine file still opens.
+    writeRaster(n43(), {}, "GTiff", dir / "n43.tif");
+    for (const char* name : {"tile.hgt", "tile.img", "tile.TIFF"}) {
+        std::filesystem::copy_file(dir / "n43.tif", dir / name);
+        const test::CommandResult r = test::runCli("info " + (dir / name).string() + " --json");
+        ASSERT_EQ(r.exitCode, 0) << name << "\n" << r.out;
+        for (const char* part : {"\"driver\":\"GTiff\"", "\"rows\":121", "\"crs\":\"EPSG:4326\""})
+            EXPECT_NE(r.out.find(part), std::string::npos) << name << ": " << part << "\n" << r.out;
+    }
+    // Writing from a grid no GDAL driver read needs the GeoTIFF driver alone.
+    test::writeFileBytes(dir / "g.asc", "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n4 5 6\n");
+    const std::string out = (dir / "g.tif").string();
+    const test::CommandResult r = test::runCli("export --format gtiff " + (dir / "g.asc").string() + " " + out);
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const Raster written = readRaster(out);
+    ASSERT_EQ(written.values.size(), 6u);
+    EXPECT_EQ(written.at(0, 0), 1);
+    EXPECT_EQ(written.at(1, 2), 6);
+}
+
 TEST_F(GdalRasterSamples, WithoutItsGdalModuleTheProgramSaysSoAndReadsEverythingElse) {
     // A copy of the program in a folder without the module beside it.
     const auto cli = dir / "gorvale-cli";
