@@ -12,6 +12,9 @@ mkdir -p "$out"
 export XDG_CONFIG_HOME
 XDG_CONFIG_HOME=$(mktemp -d)
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
-GORVALE_SCREENSHOTS="$(cd "$out" && pwd)" QT_QPA_PLATFORM=xcb \
-  xvfb-run -a -s "-screen 0 1600x1000x24" "$build/gorvale" examples/n43.gvl
+# The example names its elevation model relative to its own folder.
+shots=$(cd "$out" && pwd)
+program=$(cd "$build" && pwd)/gorvale
+(cd examples && GORVALE_SCREENSHOTS="$shots" QT_QPA_PLATFORM=xcb \
+  xvfb-run -a -s "-screen 0 1600x1000x24" "$program" n43.gvl)
 ls -1 "$out"
