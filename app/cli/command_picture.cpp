@@ -7,6 +7,7 @@
 #include "app/cli/cli_session.h"
 #include "app/core/project_file.h"
 #include "app/core/project_hooks.h"
+#include "app/core/project_paths.h"
 #include "import/grid_operations.h"
 #include "pipeline/area_picture.h"
 #include "pipeline/zone_picture.h"
@@ -65,12 +66,22 @@ int runZones(int argc, char** argv, int first) {
     CliSession session;
     if (!makeSession(args, session, error)) return usageError(error);
     Workspace& ws = *session.ws;
+    // Paths in the project are taken from the project's folder, as everywhere on the command line.
+    ProjectLoadHooks hooks = standardProjectHooks();
+    const auto openElevation = hooks.openElevationFile;
+    hooks.openElevationFile = [&](Workspace& w) {
+        resolveProjectPaths(w.settings, project);
+        return openElevation(w);
+    };
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(project, ec) || !LoadProject(ws, project, standardProjectHooks())) {
+    if (!std::filesystem::is_regular_file(project, ec) || !LoadProject(ws, project, hooks)) {
         std::fprintf(stderr, "gorvale-cli: error: cannot read the project file %s\n", project.c_str());
         return 1;
     }
-    if (!ws.gridLoaded) return notReadError(ws.settings.DEMFile);
+    if (!ws.gridLoaded) {
+        session.ui.error(ws.settings.DEMFile + " was not read as an elevation model");
+        return kExitFailed;
+    }
     applyOverrides(args, ws.settings, error);
     SnapNorthSouth(ws);
     SnapEastWest(ws);
