@@ -20,6 +20,8 @@ bool ControlEnabled(const ConversionSettings& s, ControlGroup group) {
         case ControlGroup::CliffFields: return zones && s.CliffTextures;
         case ControlGroup::PropFile: return !s.NoPropfile;
         case ControlGroup::PropOptions: return !s.NoPropfile || s.AW_Terrain;
+        // The bot switch's own rule, run again whenever "No Propfile " lets the options back.
+        case ControlGroup::BotFields: return s.BuildWithRobot && (!s.NoPropfile || s.AW_Terrain);
         case ControlGroup::TreeRows: return s.GenerateTrees && !s.NoPropfile;
         case ControlGroup::SkipFromSecond: return s.SkipElevation;
         case ControlGroup::SmoothLevelling: return s.WorldEdgeLevelWithGround;

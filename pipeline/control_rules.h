@@ -26,6 +26,7 @@ enum class ControlGroup {
     CliffFields,         // "Cliff Texture", "Cliff minimum"
     PropFile,            // the propdump file field and its button
     PropOptions,         // prop centre, citizen, elevation, flush, bump, trees switch, bot switch and fields, rotation
+    BotFields,           // the bot group's labels, fields, choices, speed and "Delete Old Terrain"
     TreeRows,            // "Trees Only", scores, action line, the 32 rows
     SkipFromSecond,
     SmoothLevelling,

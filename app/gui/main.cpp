@@ -4,7 +4,6 @@
 #include <QTimer>
 #include <QToolTip>
 
-#include <clocale>
 #include <exception>
 
 #include "app/gui/main_window.h"
@@ -35,8 +34,6 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Gorvale");
     QApplication::setDesktopFileName("gorvale");
     GuardedApplication app(argc, argv);
-    // Qt takes the user's locale; numbers in files and fields keep the point.
-    std::setlocale(LC_NUMERIC, "C");
     QApplication::setWindowIcon(QIcon::fromTheme("gorvale", QIcon(QString(GORVALE_ICON_PATH))));
 
     gorvale::gui::MainWindow window;

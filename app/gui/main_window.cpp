@@ -30,7 +30,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <clocale>
 #include <filesystem>
+#include <utility>
 
 #include "app/core/conversion_job.h"
 #include "app/core/project_file.h"
@@ -94,6 +96,8 @@ QString mainWindowTitle() {
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent),
       ws_(*this, defaultSettings(std::filesystem::current_path())) {
+    // Qt has taken the user's locale by now; numbers in files and fields keep the point.
+    std::setlocale(LC_NUMERIC, "C");
     setObjectName("MainWindow");
     QMainWindow::setWindowTitle(mainWindowTitle());
     labels_.fill(nullptr);
@@ -170,6 +174,8 @@ void MainWindow::changed() {
     if (refreshing_) return;
     ws_.SettingsModified = true;
     applyRules();
+    // Every change refreshes the read-outs, the texture page's elevation ranges among them.
+    gridFactsChanged();
 }
 
 void MainWindow::applyRules() {
@@ -580,6 +586,13 @@ QWidget* MainWindow::buildTexturePage() {
     connect(show, &QPushButton::clicked, this, &MainWindow::showZones);
     commandWidgets_.push_back({Command::ShowZones, show});
     top->addWidget(show, 3, 4, 1, 2);
+    // The elevations the zone bounds are chosen against.
+    const std::pair<const char*, Label> ranges[] = {{"Elevation Range:", Label::ElevationRange},
+                                                    {"Selection Range:", Label::BoxElev},
+                                                    {"Min:", Label::BoxMin},
+                                                    {"Max:", Label::BoxMax}};
+    for (int i = 0; i < 4; ++i)
+        readout(top, i, 6, ranges[i].first, ranges[i].second)->setObjectName(QString("TextureRange%1").arg(i));
     layout->addLayout(top);
 
     // The 32 rows, cloned from one template row.
@@ -689,6 +702,12 @@ QWidget* MainWindow::buildPropPage() {
         changed();
     });
     check(b, 14, 0, "Delete Old Terrain", s.DeleteOldTerrain, "DeleteOldTerrain");
+    // Everything of the group but the switch itself follows the switch (and "No Propfile ").
+    QWidget* terrainTurn = bot->findChild<QWidget*>("RotateBot2");
+    for (QWidget* w : bot->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        auto* label = qobject_cast<QLabel*>(w);
+        if (w != withBot && w != terrainTurn && !(label && label->buddy() == terrainTurn)) ruled(w, ControlGroup::BotFields);
+    }
     int row = 15;
     for (const char* caption : {"Delete Objects ....", "BuildFromPropfile", "Preset Terrain in AW ..."}) {
         auto* later = new QPushButton(caption);
@@ -720,7 +739,12 @@ QWidget* MainWindow::buildTreePage() {
     auto* t = new QGridLayout(rowsWidget);
     const QStringList heads = {"Object Zones", "Lowest", "Highest", "RWX Name Pref.", "Suffix From", "#of Trees",
                                "Height Offs", "Random Actions", "", ""};
-    for (int c = 0; c < heads.size(); ++c) t->addWidget(new QLabel("<b>" + heads[c] + "</b>"), 0, c);
+    // The column labels go grey with the rows beneath them.
+    for (int c = 0; c < heads.size(); ++c) {
+        auto* head = new QLabel("<b>" + heads[c] + "</b>");
+        head->setObjectName(QString("TreeHead%1").arg(c));
+        t->addWidget(ruled(head, ControlGroup::TreeRows), 0, c);
+    }
     for (int n = 0; n < kZoneRows; ++n) {
         TreeZoneRow& z = s.TreeZones[n];
         const int r = n + 1;
@@ -1033,9 +1057,14 @@ void MainWindow::fileError(const std::string& detail) {
 
 std::optional<std::string> MainWindow::ask(const AskRequest& request) {
     if (hooks.ask) return hooks.ask(request);
+    // One "DTED grid size" dialog answers both questions of the reader: the
+    // size now, and the merge it asks next from what the dialog kept.
+    if (request.id == Question::DtedMerge) return std::exchange(pendingDtedMerge_, std::nullopt);
     if (request.id == Question::DtedGridSize) {
         DtedSizeDialog dialog(q(request.initial), this, q(request.prompt));
-        if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+        dialog.exec();
+        pendingDtedMerge_ = dialog.mergeAnswer();
+        // Closed without "OK" the field's text still stands.
         return s8(dialog.value());
     }
     bool ok = false;

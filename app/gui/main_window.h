@@ -126,6 +126,7 @@ private:
     int choose(const QString& caption, const QString& text, const QStringList& buttons);
 
     Workspace ws_;
+    std::optional<std::string> pendingDtedMerge_;  // kept from the "DTED grid size" dialog
     bool stop_ = false;
     bool running_ = false;
     bool refreshing_ = false;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include <QSpinBox>
 
 #include "base/text_convert.h"
+#include "import/dted_merge.h"
 #include "import/terrain_export.h"
 
 namespace gorvale::gui {
@@ -80,6 +82,49 @@ DtedSizeDialog::DtedSizeDialog(const QString& initial, QWidget* parent, const QS
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(field, &QLineEdit::returnPressed, this, &QDialog::accept);
     connect(field, &QLineEdit::textChanged, this, [this] { verticalGrid->setText(verticalGridText()); });
+
+    // The merge part: hidden until its switch is on; "Merge..." closes the
+    // dialog with the tiles to merge, which then replace the opened file.
+    mergeSwitch = new QCheckBox("Merge multiple grids");
+    mergeSwitch->setObjectName("MergeSwitch");
+    g->addWidget(mergeSwitch, 5, 0, 1, 2);
+    const DtedMergeRequest defaults;
+    auto* mergePart = new QWidget;
+    auto* mg = new QGridLayout(mergePart);
+    mg->setContentsMargins(0, 0, 0, 0);
+    auto addField = [&](int row, const char* caption, int initial) {
+        auto* edit = new QLineEdit(QString::number(initial));
+        edit->setObjectName(caption);
+        edit->setValidator(new QIntValidator(0, 999, edit));
+        auto* label = new QLabel(caption);
+        label->setBuddy(edit);
+        mg->addWidget(label, row, 0);
+        mg->addWidget(edit, row, 1);
+        return edit;
+    };
+    east = addField(0, "East", defaults.East);
+    north = addField(1, "North", defaults.North);
+    numgrid = addField(2, "Numgrid", defaults.Numgrid);
+    numgrid->setToolTip(QString("Tiles along each side, at most %1").arg(kDtedMaxNumgrid));
+    mergeButton = new QPushButton("Merge...");
+    mergeButton->setObjectName("Merge");
+    mg->addWidget(mergeButton, 3, 0, 1, 2);
+    g->addWidget(mergePart, 6, 0, 1, 2);
+    mergePart->setVisible(false);
+    connect(mergeSwitch, &QCheckBox::toggled, mergePart, &QWidget::setVisible);
+    connect(mergeButton, &QPushButton::clicked, this, [this] {
+        mergePressed_ = true;
+        accept();
+    });
+}
+
+std::optional<std::string> DtedSizeDialog::mergeAnswer() const {
+    if (!mergePressed_) return std::nullopt;
+    DtedMergeRequest r;
+    scanInt(east->text().toStdString(), r.East);
+    scanInt(north->text().toStdString(), r.North);
+    scanInt(numgrid->text().toStdString(), r.Numgrid);
+    return dtedMergeAnswerText(r);
 }
 
 QString DtedSizeDialog::value() const { return field->text(); }

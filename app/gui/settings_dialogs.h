@@ -5,6 +5,8 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "pipeline/workspace.h"
 
@@ -12,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace gorvale::gui {
@@ -41,13 +44,21 @@ public:
     DtedSizeDialog(const QString& initial, QWidget* parent = nullptr, const QString& prompt = {});
     QString value() const;
     QString verticalGridText() const;
+    // "EAST,NORTH,NUMGRID" when the dialog was closed by "Merge...", else none.
+    std::optional<std::string> mergeAnswer() const;
 
     QLineEdit* field = nullptr;
     QLabel* totalPoints = nullptr;
     QLabel* verticalGrid = nullptr;
+    QCheckBox* mergeSwitch = nullptr;
+    QPushButton* mergeButton = nullptr;
+    QLineEdit* east = nullptr;
+    QLineEdit* north = nullptr;
+    QLineEdit* numgrid = nullptr;
 
 private:
     long long total_ = 0;
+    bool mergePressed_ = false;
 };
 
 }  // namespace gorvale::gui

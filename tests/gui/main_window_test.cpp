@@ -100,6 +100,32 @@ private slots:
         QVERIFY(!w.workspace().SettingsModified);
     }
 
+    // Qt takes the user's locale at start; the window puts the C number format back.
+    void numbersKeepThePointUnderACommaLocale() {
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        const QByteArray oldAll = qgetenv("LC_ALL");
+        const QByteArray oldLang = qgetenv("LANG");
+        qputenv("LC_ALL", "de_DE.UTF-8");
+        qputenv("LANG", "de_DE.UTF-8");
+        const char* taken = std::setlocale(LC_ALL, "");
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", 1.5);
+        const QString underComma = text;
+        bool numericIsC = false;
+        if (taken) {
+            MainWindow w;
+            numericIsC = QString(std::setlocale(LC_NUMERIC, nullptr)) == "C";
+            std::snprintf(text, sizeof text, "%.1f", 1.5);
+        }
+        std::setlocale(LC_ALL, before.c_str());
+        qputenv("LC_ALL", oldAll);
+        qputenv("LANG", oldLang);
+        QVERIFY2(taken, "the de_DE.UTF-8 locale is not generated (scripts/setup.sh makes it)");
+        QCOMPARE(underComma, QString("1,5"));
+        QVERIFY(numericIsC);
+        QCOMPARE(QString(text), QString("1.5"));
+    }
+
     void openingASampleShowsItsReadouts() {
         MainWindow w;
         QVERIFY(w.openElevationFile(sampleDem(), 1));
@@ -112,6 +138,22 @@ private slots:
         QCOMPARE(child<QLabel>(&w, QString("label%1").arg(int(Label::Rows)))->text(), QString("122"));
         QCOMPARE(child<QLineEdit>(&w, "ToNorth")->text(), QString::fromStdString(w.workspace().settings.ToNorth));
         QCOMPARE(w.areaView()->picture().width, w.workspace().grid.ColLimit + 1);
+    }
+
+    void textureRangesFollowEveryZoneChange() {
+        MainWindow w;
+        QVERIFY(w.openElevationFile(sampleDem(), 1));
+        const QString facts[] = {QString::fromStdString(w.workspace().facts.text(Label::ElevationRange)),
+                                 QString::fromStdString(w.workspace().facts.text(Label::BoxElev)),
+                                 QString::fromStdString(w.workspace().facts.text(Label::BoxMin)),
+                                 QString::fromStdString(w.workspace().facts.text(Label::BoxMax))};
+        QVERIFY(!facts[0].isEmpty());
+        for (const QString& field : {"TextureLowest3", "TextureHighest31"}) {
+            for (int i = 0; i < 4; ++i) child<QLabel>(&w, QString("TextureRange%1").arg(i))->setText("stale");
+            QTest::keyClicks(child<QLineEdit>(&w, field), "7");
+            for (int i = 0; i < 4; ++i)
+                QCOMPARE(child<QLabel>(&w, QString("TextureRange%1").arg(i))->text(), facts[i]);
+        }
     }
 
     void enablingRules_data() {
@@ -128,7 +170,8 @@ private slots:
         QTest::newRow("cliff") << "CliffTextures" << QStringList{"CliffTextureName", "CliffTextureMin"};
         QTest::newRow("unique") << "UseUniqueTextures" << QStringList{"UniqueTexturePrefix"};
         QTest::newRow("double") << "DoubleSidedObject" << QStringList{"TextureRWXBottomName0", "TextureRWXBottomName31"};
-        QTest::newRow("trees") << "GenerateTrees" << QStringList{"GenerateOnlyTrees", "TreeLowest0", "TreeObjectZone31"};
+        QTest::newRow("trees") << "GenerateTrees" << QStringList{"GenerateOnlyTrees", "TreeLowest0", "TreeObjectZone31",
+                                                                  "TreeHead0", "TreeHead6"};
         QTest::newRow("single") << "SingleObjectGround" << QStringList{"UseTranslate"};
     }
     void enablingRules() {
@@ -163,6 +206,31 @@ private slots:
         for (const QString& d : dependents) QVERIFY2(!child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
         child<QCheckBox>(&w, sw)->click();
         for (const QString& d : dependents) QVERIFY2(child<QWidget>(&w, d)->isEnabled(), qPrintable(d));
+    }
+
+    // "No Propfile " off gives the bot fields back only as the bot switch says;
+    // the world commands stay off with their reason.
+    void botFieldsFollowTheBotSwitchThroughNoPropfile() {
+        MainWindow w;
+        auto* field = child<QWidget>(&w, "BotCitNumber");
+        QPushButton* worldCommand = nullptr;
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            if (b->text() == "Delete Objects ....") worldCommand = b;
+        QVERIFY(worldCommand);
+        QVERIFY(!field->isEnabled());
+        child<QCheckBox>(&w, "BuildWithRobot")->click();
+        QVERIFY(field->isEnabled());
+        QVERIFY(child<QWidget>(&w, "BotSpeedBar")->isEnabled());
+        child<QCheckBox>(&w, "NoPropfile")->click();
+        QVERIFY(!field->isEnabled());
+        child<QCheckBox>(&w, "NoPropfile")->click();
+        QVERIFY(field->isEnabled());
+        child<QCheckBox>(&w, "BuildWithRobot")->click();
+        child<QCheckBox>(&w, "NoPropfile")->click();
+        child<QCheckBox>(&w, "NoPropfile")->click();
+        QVERIFY(!field->isEnabled());
+        QVERIFY(!worldCommand->isEnabled());
+        QVERIFY(!worldCommand->toolTip().isEmpty());
     }
 
     void singleModelSwitchesOverhangOff() {
@@ -370,6 +438,42 @@ private slots:
         QCOMPARE(d.verticalGrid->text(), QString("1331"));
         d.field->setText("x");
         QCOMPARE(d.verticalGrid->text(), QString("?"));
+        // The merge part shows with its switch; without "Merge..." there is no merge.
+        QVERIFY(d.east->isHidden() || !d.east->isVisibleTo(&d));
+        d.mergeSwitch->click();
+        QVERIFY(d.east->isVisibleTo(&d) && d.mergeButton->isVisibleTo(&d));
+        QVERIFY(!d.mergeAnswer());
+        QCOMPARE((QStringList{d.east->text(), d.north->text(), d.numgrid->text()}), (QStringList{"87", "27", "5"}));
+    }
+
+    // The one dialog answers the size and then the merge the reader asks next.
+    void dtedDialogAnswersSizeAndMerge() {
+        MainWindow w;
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<DtedSizeDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->field->setText("120");
+            d->mergeSwitch->click();
+            d->east->setText("86");
+            d->numgrid->setText("3");
+            d->mergeButton->click();
+        });
+        const auto size = w.ask({"DTED grid size", "Please provide the horizontal size of the grid:\nTotal Points: 14641",
+                                 "121", Question::DtedGridSize});
+        QVERIFY(size == std::optional<std::string>("120"));
+        const AskRequest merge{"Merge multiple grids", {}, "87,27,5", Question::DtedMerge};
+        QVERIFY(w.ask(merge) == std::optional<std::string>("86,27,3"));
+        QVERIFY(!w.ask(merge));
+        // Closed by "OK": the size only.
+        QTimer::singleShot(0, [] {
+            auto* d = qobject_cast<DtedSizeDialog*>(QApplication::activeModalWidget());
+            QVERIFY(d);
+            d->field->setText("11");
+            QTest::keyClick(d->field, Qt::Key_Return);
+        });
+        QVERIFY(w.ask({"DTED grid size", "Total Points: 1", "121", Question::DtedGridSize}) ==
+                std::optional<std::string>("11"));
+        QVERIFY(!w.ask(merge));
     }
 
     void errorDialogHasTheFixedLine() {
