@@ -177,31 +177,13 @@ WorldDatabase::WorldDatabase(const std::string& path) : path_(path) {
         allObjects_ = std::make_unique<Statement>(
             db_, (std::string("SELECT ") + kObjectColumns + " FROM objects WHERE world=?1 ORDER BY id").c_str());
     } catch (const std::exception& e) {
-        findCitizen_.reset();
-        findWorld_.reset();
-        findRight_.reset();
-        objectExists_.reset();
-        insertObject_.reset();
-        deleteObject_.reset();
-        sectorMax_.reset();
-        upsertCell_.reset();
-        setTerrain_.reset();
-        deleteTerrain_.reset();
-        cellsAfter_.reset();
-        objectsInCell_.reset();
-        allObjects_.reset();
-        sqlite3_close(db_);
+        closeDatabase();
         throw std::runtime_error("cannot use the world database " + path + ": " + e.what());
     }
 }
 
-WorldDatabase::~WorldDatabase() {
-    if (inTransaction_) {
-        try {
-            Commit();
-        } catch (...) {
-        }
-    }
+// Statements are finalized before the connection closes, or the close fails.
+void WorldDatabase::closeDatabase() {
     findCitizen_.reset();
     findWorld_.reset();
     findRight_.reset();
@@ -216,6 +198,16 @@ WorldDatabase::~WorldDatabase() {
     objectsInCell_.reset();
     allObjects_.reset();
     sqlite3_close(db_);
+}
+
+WorldDatabase::~WorldDatabase() {
+    if (inTransaction_) {
+        try {
+            Commit();
+        } catch (...) {
+        }
+    }
+    closeDatabase();
 }
 
 void WorldDatabase::exec(const char* sql) {

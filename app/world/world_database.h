@@ -99,6 +99,7 @@ public:
     void Commit();
 
 private:
+    void closeDatabase();
     void exec(const char* sql);
     void touchCell(std::int64_t world, std::int32_t cellX, std::int32_t cellZ);
 
