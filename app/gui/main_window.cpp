@@ -36,6 +36,7 @@
 
 #include "app/core/conversion_job.h"
 #include "app/core/project_file.h"
+#include "app/core/project_paths.h"
 #include "app/core/project_hooks.h"
 #include "app/gui/settings_dialogs.h"
 #include "import/expand_grid.h"
@@ -962,7 +963,17 @@ bool MainWindow::loadProject(const QString& path) {
         refreshControls();
         pages_->setCurrentIndex(0);
     };
+    // The project's relative file names are taken from its folder, as the
+    // command line takes them, so a project opens from anywhere.
+    bool resolved = false;
+    const auto open = h.openElevationFile;
+    h.openElevationFile = [&](Workspace& w) {
+        resolveProjectPaths(w.settings, s8(path));
+        resolved = true;
+        return open(w);
+    };
     const bool ok = LoadProject(ws_, s8(path), h);
+    if (ok && !resolved) resolveProjectPaths(ws_.settings, s8(path));
     rebuildScaleList();
     refreshControls();
     generateButton_->setEnabled(ws_.gridLoaded);

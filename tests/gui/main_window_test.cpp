@@ -140,6 +140,17 @@ private slots:
         QCOMPARE(w.areaView()->picture().width, w.workspace().grid.ColLimit + 1);
     }
 
+    void theShippedProjectOpensItsFilesFromItsOwnFolder() {
+        // Started elsewhere (the tests run in the build folder), the example's
+        // relative "n43.dem" is still found beside the project.
+        MainWindow w;
+        QVERIFY(w.loadProject(QString(GORVALE_SOURCE_DIR) + "/examples/n43.gvl"));
+        QVERIFY(w.workspace().gridLoaded);
+        QVERIFY(child<QPushButton>(&w, "Generate")->isEnabled());
+        QCOMPARE(QString::fromStdString(w.workspace().settings.DEMFile),
+                 QString(GORVALE_SOURCE_DIR) + "/examples/n43.dem");
+    }
+
     void textureRangesFollowEveryZoneChange() {
         MainWindow w;
         QVERIFY(w.openElevationFile(sampleDem(), 1));
