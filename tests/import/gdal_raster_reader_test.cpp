@@ -89,7 +89,7 @@ constexpr double kN43West = -80.0 - 1.0 / 240;  // pixel-is-area corner of the 3
 constexpr double kN43North = 44.0 + 1.0 / 240;
 constexpr double kN43Post = 1.0 / 120;
 
-struct RasterSpec {
+struct RasterLayout {
     GDALDataType type = GDT_Int16;
     std::optional<double> noData;
     std::array<double, 6> geoTransform{kN43West, kN43Post, 0, kN43North, 0, -kN43Post};
@@ -98,22 +98,22 @@ struct RasterSpec {
 
 // Writes `r` with the driver `driverName` (through an in-memory copy, since
 // several drivers only copy) to `path`, with creation options.
-void writeRaster(const Raster& r, const RasterSpec& spec, const char* driverName, const std::filesystem::path& path,
+void writeRaster(const Raster& r, const RasterLayout& layout, const char* driverName, const std::filesystem::path& path,
                  const std::vector<std::string>& options = {}) {
     GdalForTests gdal;
     GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
-    DatasetPtr src(mem->Create("", r.width, r.height, 1, spec.type, nullptr));
+    DatasetPtr src(mem->Create("", r.width, r.height, 1, layout.type, nullptr));
     ASSERT_TRUE(src);
     double gt[6];
-    std::copy(spec.geoTransform.begin(), spec.geoTransform.end(), gt);
+    std::copy(layout.geoTransform.begin(), layout.geoTransform.end(), gt);
     src->SetGeoTransform(gt);
-    if (spec.geographic) {
+    if (layout.geographic) {
         OGRSpatialReference wgs84;
         wgs84.importFromEPSG(4326);
         src->SetSpatialRef(&wgs84);
     }
     GDALRasterBand* band = src->GetRasterBand(1);
-    if (spec.noData) band->SetNoDataValue(*spec.noData);
+    if (layout.noData) band->SetNoDataValue(*layout.noData);
     std::vector<double> values = r.values;
     ASSERT_EQ(band->RasterIO(GF_Write, 0, 0, r.width, r.height, values.data(), r.width, r.height, GDT_Float64, 0, 0,
                              nullptr),
@@ -231,17 +231,17 @@ TEST_F(GdalRasterSamples, EveryKindOfRasterMatchesGdalCellForCell) {
         std::string name;
         std::string file;
         const Raster* raster;
-        RasterSpec spec;
+        RasterLayout layout;
         const char* driver;
         std::vector<std::string> options;
         Expectation expect;
         std::int64_t noDataCount;
     };
-    RasterSpec int16;
-    RasterSpec float32{GDT_Float32, -99999.0};
-    RasterSpec float64{GDT_Float64};
-    RasterSpec int16Voids{GDT_Int16, -32768.0};
-    RasterSpec southUp;
+    RasterLayout int16;
+    RasterLayout float32{GDT_Float32, -99999.0};
+    RasterLayout float64{GDT_Float64};
+    RasterLayout int16Voids{GDT_Int16, -32768.0};
+    RasterLayout southUp;
     southUp.geoTransform = {kN43West, kN43Post, 0, 43.0 - 1.0 / 240, 0, kN43Post};
     const std::vector<std::string> tiled = {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16"};
     const std::vector<Case> cases = {
@@ -255,14 +255,14 @@ TEST_F(GdalRasterSamples, EveryKindOfRasterMatchesGdalCellForCell) {
         {"Float64 thirds, pre-scale 10", "thirds.tif", &thirds, float64, "GTiff", {}, {.preScale = 1}, 0},
         {"Int16 voids", "voids.tif", &voids, int16Voids, "GTiff", {}, {.noData = -32768.0}, 3},
         {"ERDAS Imagine", "n43.img", &source, int16, "HFA", {}, {}, 0},
-        {"UInt16", "n43_u16.tif", &source, RasterSpec{GDT_UInt16}, "GTiff", {}, {.preScale = 1}, 0},
-        {"Byte (clamped by GDAL's writer)", "n43_byte.tif", &source, RasterSpec{GDT_Byte}, "GTiff", {}, {}, 0},
+        {"UInt16", "n43_u16.tif", &source, RasterLayout{GDT_UInt16}, "GTiff", {}, {.preScale = 1}, 0},
+        {"Byte (clamped by GDAL's writer)", "n43_byte.tif", &source, RasterLayout{GDT_Byte}, "GTiff", {}, {}, 0},
         {"south-up rows", "southup.tif", &source, southUp, "GTiff", {}, {.northFirst = false}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const auto path = dir / c.file;
-        writeRaster(*c.raster, c.spec, c.driver, path, c.options);
+        writeRaster(*c.raster, c.layout, c.driver, path, c.options);
         const Raster reference = readRaster(path);  // GDAL's own reading of the file
         ReaderHarness h;
         h.ws.settings.VerticalPreScale = c.expect.preScale;
@@ -287,10 +287,10 @@ TEST_F(GdalRasterSamples, SrtmTileOf1201PostsReadsWithItsVoidsFlattened) {
     for (int y = 0; y < 1201; ++y)
         for (int x = 0; x < 1201; ++x) tile.at(y, x) = source.at(y / 10, x / 10) + (x * 7 + y * 3) % 11;
     tile.at(0, 0) = tile.at(600, 17) = tile.at(1200, 1200) = -32768;
-    RasterSpec spec;
-    spec.geoTransform = {-80.0 - 1.0 / 2400, 1.0 / 1200, 0, 44.0 + 1.0 / 2400, 0, -1.0 / 1200};
+    RasterLayout layout;
+    layout.geoTransform = {-80.0 - 1.0 / 2400, 1.0 / 1200, 0, 44.0 + 1.0 / 2400, 0, -1.0 / 1200};
     const auto path = dir / "N43W080.hgt";
-    writeRaster(tile, spec, "SRTMHGT", path);
+    writeRaster(tile, layout, "SRTMHGT", path);
     const Raster reference = readRaster(path);
 
     ReaderHarness h;
@@ -320,8 +320,8 @@ TEST_F(GdalRasterSamples, SrtmTileOf1201PostsReadsWithItsVoidsFlattened) {
 
 TEST_F(GdalRasterSamples, MosaicOverTwoTilesReadsAsTheWholeCell) {
     const Raster source = n43();
-    RasterSpec west;
-    RasterSpec east;
+    RasterLayout west;
+    RasterLayout east;
     east.geoTransform[0] = kN43West + 61 * kN43Post;
     writeRaster(columns(source, 0, 61), west, "GTiff", dir / "west.tif");
     writeRaster(columns(source, 61, 60), east, "GTiff", dir / "east.tif");
@@ -446,9 +446,9 @@ TEST_F(GdalRasterSamples, DamagedGeoTiffsAndHgtTilesNeverMisbehave) {
     Raster tile;
     tile.width = tile.height = 1201;
     tile.values.assign(1201 * 1201, 12);
-    RasterSpec spec;
-    spec.geoTransform = {-80.0 - 1.0 / 2400, 1.0 / 1200, 0, 44.0 + 1.0 / 2400, 0, -1.0 / 1200};
-    writeRaster(tile, spec, "SRTMHGT", dir / "N43W080.hgt");
+    RasterLayout layout;
+    layout.geoTransform = {-80.0 - 1.0 / 2400, 1.0 / 1200, 0, 44.0 + 1.0 / 2400, 0, -1.0 / 1200};
+    writeRaster(tile, layout, "SRTMHGT", dir / "N43W080.hgt");
     const test::ByteRunner hgt = test::throughFile(test::nameReader(ReadGdalRaster), "N43W080.hgt");
     test::checkDamaged(hgt, test::mixedDamage(test::readFileBytes(dir / "N43W080.hgt"), 18u), 20, kGdalRefusals);
 }
