@@ -1,5 +1,7 @@
 #include "import/gdal_raster_reader.h"
 
+#include "import/read_log.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -184,31 +186,6 @@ void fillNoData(ElevationGrid& g, const Placement& p, std::int32_t fill) {
     }
 }
 
-// The log of this read: LogFile, rewritten, when logging is on.
-class ReadLog {
-public:
-    explicit ReadLog(GridContext& ws) : ws_(ws) {
-        if (!ws.settings.LogEnable) return;
-        file_ = openFile(ws.settings.LogFile, "w");
-        if (!file_) ws.ui->fileError(ws.settings.LogFile);
-    }
-    void write(const std::string& text) {
-        if (file_ && std::fputs(text.c_str(), file_.get()) == EOF) lost();
-    }
-    ~ReadLog() {
-        if (file_ && std::fclose(file_.release()) != 0) ws_.ui->fileError(ws_.settings.LogFile);
-    }
-    ReadLog(const ReadLog&) = delete;
-    ReadLog& operator=(const ReadLog&) = delete;
-
-private:
-    void lost() {
-        file_.reset();
-        ws_.ui->fileError(ws_.settings.LogFile);
-    }
-    GridContext& ws_;
-    FilePtr file_;
-};
 
 // Driver, pixel size, units and reference system for the read-outs, and the
 // georeferencing of the grid for a later export.

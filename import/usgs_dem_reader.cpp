@@ -1,5 +1,7 @@
 #include "import/usgs_dem_reader.h"
 
+#include "import/read_log.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -378,32 +380,6 @@ DemHeader headerFromStream(DemNumbers& numbers) {
 
 // ---- Log, cursor ----------------------------------------------------------
 
-// The log of this read: LogFile, rewritten, when logging is on.
-class ReadLog {
-public:
-    explicit ReadLog(GridContext& ws) : ws_(ws) {
-        if (!ws.settings.LogEnable) return;
-        file_ = openFile(ws.settings.LogFile, "w");
-        if (!file_) ws.ui->fileError(ws.settings.LogFile);
-    }
-    void write(const std::string& text) {
-        if (file_ && std::fputs(text.c_str(), file_.get()) == EOF) lost();
-    }
-    void flush() {
-        if (file_ && std::fflush(file_.get()) != 0) lost();
-    }
-    ~ReadLog() {
-        if (file_ && std::fclose(file_.release()) != 0) ws_.ui->fileError(ws_.settings.LogFile);
-    }
-
-private:
-    void lost() {
-        file_.reset();
-        ws_.ui->fileError(ws_.settings.LogFile);
-    }
-    GridContext& ws_;
-    FilePtr file_;
-};
 
 // ---- The reader -----------------------------------------------------------
 
