@@ -4,9 +4,41 @@
 // Storage is a single zero-filled block of rows, each of the same width.
 
 #include <cstdint>
+#include <cstddef>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace gorvale {
+
+// Zeroed storage for large value blocks: blocks from the system come as
+// zero pages, so a zero-filled grid costs no pass over its memory, and its
+// pages are first touched by the reader that fills them (in huge pages
+// where the system offers them: a few faults instead of one per 4 KiB).
+void* AllocateZeroed(std::size_t bytes);
+void ReleaseZeroed(void* block, std::size_t bytes) noexcept;
+
+template <typename T>
+struct ZeroedAllocator {
+    using value_type = T;
+    ZeroedAllocator() = default;
+    template <typename U>
+    ZeroedAllocator(const ZeroedAllocator<U>&) noexcept {}
+    T* allocate(std::size_t n) {
+        if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_alloc();
+        if (void* p = AllocateZeroed(n * sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, std::size_t n) noexcept { ReleaseZeroed(p, n * sizeof(T)); }
+    // Fresh cells are already zero.
+    template <typename U>
+    void construct(U*) noexcept {}
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+    friend bool operator==(const ZeroedAllocator&, const ZeroedAllocator&) { return true; }
+};
 
 // A rule applied to every stored value on read (texture-zone flattening).
 class ElevationFilter {
@@ -58,7 +90,7 @@ public:
     std::int32_t SelectionRange = 0;
 
 private:
-    std::vector<std::int32_t> cells_;
+    std::vector<std::int32_t, ZeroedAllocator<std::int32_t>> cells_;
     int rows_ = 0;
     int cols_ = 0;
     const ElevationFilter* flattening_ = nullptr;

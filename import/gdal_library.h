@@ -1,9 +1,10 @@
 #pragma once
 // The GDAL library as the core sees it. GDAL lives in a module of its own
 // (libgorvale_gdal.so, built from import/gdal/) that is loaded the first time
-// a raster is read or a GeoTIFF written: linked into every program it would
-// cost each of them about 30 MiB and 40 ms at start-up, whatever file they
-// open. No GDAL header is needed to use this interface.
+// a GeoTIFF is written, and by the GDAL reader process (import/gdal_helper.h)
+// that reads rasters: linked into every program it would cost each of them
+// about 30 MiB and 40 ms at start-up, whatever file they open. No GDAL
+// header is needed to use this interface.
 
 #include <array>
 #include <cstdint>

@@ -12,7 +12,7 @@
 
 #include "base/c_file.h"
 #include "base/text_convert.h"
-#include "import/gdal_library.h"
+#include "import/gdal_helper.h"
 #include "import/grid_operations.h"
 #include "import/raster_reader_support.h"
 #include "import/terrain_file_support.h"
@@ -102,6 +102,8 @@ struct Placement {
     int cols = 0;  // LastCol + 1
     bool northFirst = true;  // the file's first line is its northern edge
     bool westFirst = true;   // each line's first pixel is its western edge
+    // Lines past the last one taken (odd trailing line with SkipElevation) are not read.
+    int linesNeeded() const { return (rows - 1) * step + 1; }
 };
 
 struct ReadTally {
@@ -141,39 +143,19 @@ void placeLines(ElevationGrid& g, const Placement& p, const Sample* lines, int f
     tally.noData += noData;
 }
 
-// File lines per RasterIO call: whole rows of blocks, so that each block is
-// fetched once and the small block cache never has to hold it for a later
-// call. Only a block row above kMaxBlockRowBytes (a whole-image strip) is
-// taken in pieces.
-constexpr std::int64_t kMaxBlockRowBytes = std::int64_t{64} << 20;
-
-int linesPerStrip(int blockY, int fileWidth, int fileHeight, int sampleBytes) {
-    const std::int64_t lineBytes = std::int64_t{fileWidth} * sampleBytes;
-    std::int64_t lines = std::max<std::int64_t>(1, kStripBytes / lineBytes);
-    if (blockY > 1) {
-        if (lines >= blockY)
-            lines -= lines % blockY;
-        else if (blockY * lineBytes <= kMaxBlockRowBytes)
-            lines = blockY;
-    }
-    return static_cast<int>(std::min<std::int64_t>(lines, fileHeight));
-}
-
 // Reads band 1 strip by strip into the grid. False with GDAL's reason when
 // a read fails.
 template <typename Sample>
-bool readBand(GridContext& ws, ElevationGrid& g, GdalRaster& raster, GdalFetch fetch, const Placement& p,
-              const ValueRule& rule, ReadTally& tally) {
-    const int strip =
-        linesPerStrip(raster.facts().blockHeight, p.fileWidth, p.fileHeight, static_cast<int>(sizeof(Sample)));
+bool readBand(ElevationGrid& g, GdalRaster& raster, GdalFetch fetch, const Placement& p, const ValueRule& rule,
+              ReadTally& tally) {
+    const int strip = static_cast<int>(
+        std::clamp<std::int64_t>(kStripBytes / (std::int64_t{p.fileWidth} * std::int64_t{sizeof(Sample)}), 1,
+                                 p.linesNeeded()));
     std::vector<Sample> buffer(static_cast<std::size_t>(strip) * static_cast<std::size_t>(p.fileWidth));
-    // Lines past the last one taken (odd trailing line with SkipElevation) are not read.
-    const int linesNeeded = (p.rows - 1) * p.step + 1;
-    for (int y0 = 0; y0 < linesNeeded; y0 += strip) {
-        const int count = std::min(strip, linesNeeded - y0);
+    for (int y0 = 0; y0 < p.linesNeeded(); y0 += strip) {
+        const int count = std::min(strip, p.linesNeeded() - y0);
         if (!raster.readLines(y0, count, fetch, buffer.data())) return false;
         placeLines(g, p, buffer.data(), y0, count, rule, tally);
-        ws.ui->setProgress(static_cast<int>(std::int64_t{y0 + count} * UserInterface::kProgressMax / linesNeeded));
     }
     return true;
 }
@@ -235,9 +217,7 @@ int ReadGdalRaster(GridContext& ws, const std::string& path) {
     BusyCursor busy(*ws.ui);
 
     std::string error;
-    GdalLibrary* gdal = gdalLibrary(error);
-    if (!gdal) return refuse(ws, log, format("%s cannot be read: %s", path.c_str(), error.c_str()));
-    const std::unique_ptr<GdalRaster> raster = gdal->open(path, error);
+    const std::unique_ptr<HelperRaster> raster = HelperRaster::Open(path, error);
     if (!raster)
         return refuse(ws, log, format("%s could not be opened as a raster: %s", path.c_str(), error.c_str()));
     const GdalRasterFacts& facts = raster->facts();
@@ -262,6 +242,15 @@ int ReadGdalRaster(GridContext& ws, const std::string& path) {
         return refuse(ws, log, format("%s file %s: a grid of %d rows by %d columns is too large (at most %lld points)!",
                                       formatName.c_str(), path.c_str(), p.rows, p.cols,
                                       static_cast<long long>(ElevationGrid::kMaxCells)));
+    // GDAL's process has ended before the grid takes its memory.
+    const bool spooled = raster->Spool(p.linesNeeded(), [&ws](int done, int total) {
+        ws.ui->setProgress(static_cast<int>(std::int64_t{done} * UserInterface::kProgressMax / std::max(total, 1)));
+        ws.ui->processEvents();
+    });
+    if (!spooled) {
+        ws.ui->setProgress(0);
+        return refuse(ws, log, format("%s could not be read: %s", path.c_str(), raster->lastError().c_str()));
+    }
     // The file is read into a grid of its own, so a file that turns out
     // damaged half way leaves the grid the user had.
     ElevationGrid g;
@@ -276,16 +265,16 @@ int ReadGdalRaster(GridContext& ws, const std::string& path) {
     bool read = false;
     switch (facts.fetch) {
         case GdalFetch::Int16:
-            read = readBand<std::int16_t>(ws, g, *raster, facts.fetch, p, rule, tally);
+            read = readBand<std::int16_t>(g, *raster, facts.fetch, p, rule, tally);
             break;
         case GdalFetch::Int32:
-            read = readBand<std::int32_t>(ws, g, *raster, facts.fetch, p, rule, tally);
+            read = readBand<std::int32_t>(g, *raster, facts.fetch, p, rule, tally);
             break;
         case GdalFetch::Float32:
-            read = readBand<float>(ws, g, *raster, facts.fetch, p, rule, tally);
+            read = readBand<float>(g, *raster, facts.fetch, p, rule, tally);
             break;
         case GdalFetch::Float64:
-            read = readBand<double>(ws, g, *raster, facts.fetch, p, rule, tally);
+            read = readBand<double>(g, *raster, facts.fetch, p, rule, tally);
             break;
     }
     ws.ui->setProgress(0);

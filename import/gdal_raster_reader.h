@@ -12,7 +12,8 @@ namespace gorvale {
 // A name for the reader's messages when GDAL names no driver.
 inline constexpr const char* kGdalRasterFormatName = "GDAL raster";
 
-// Reads band 1 of `path` into ws.grid: LastRow = lines - 1, LastCol =
+// Reads band 1 of `path` into ws.grid through the GDAL reader process
+// (import/gdal_helper.h), which has ended before the grid is allocated: LastRow = lines - 1, LastCol =
 // pixels per line - 1 (every cell is data). GDAL's first line (the northern
 // one) goes to row LastRow and its first pixel (the western one) to column
 // LastCol; a file whose georeferencing says it runs south-up or east-left is

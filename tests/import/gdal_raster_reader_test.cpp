@@ -16,10 +16,12 @@
 #include <gdal_utils.h>
 
 #include "import/gdal_geotiff_writer.h"
+#include "import/gdal_helper.h"
 #include "import/open_elevation_file.h"
 #include "import/terrain_export.h"
 #include "base/text_convert.h"
 #include "tests/import/reader_test_support.h"
+#include "tests/support/scoped_environment.h"
 
 namespace gorvale {
 namespace {
@@ -434,14 +436,14 @@ TEST_F(GdalRasterSamples, EveryPrefixOfAGeoTiffEndsInAMessageOrARead) {
     writeRaster(n43(), {}, "GTiff", dir / "n43.tif", {"TILED=YES", "BLOCKXSIZE=32", "BLOCKYSIZE=32"});
     const std::string bytes = test::readFileBytes(dir / "n43.tif");
     const test::ByteRunner run = test::throughFile(test::nameReader(ReadGdalRaster), "prefix.tif");
-    test::checkPrefixes(run, bytes, test::spreadPrefixLengths(bytes.size(), 300), kGdalRefusals);
+    test::checkPrefixes(run, bytes, test::spreadPrefixLengths(bytes.size(), 40), kGdalRefusals);
 }
 
 TEST_F(GdalRasterSamples, DamagedGeoTiffsAndHgtTilesNeverMisbehave) {
     writeRaster(n43(), {GDT_Int16, -32768.0}, "GTiff", dir / "n43.tif");
     const test::ByteRunner tif = test::throughFile(test::nameReader(ReadGdalRaster), "damaged.tif");
-    test::checkDamaged(tif, test::headerDamage(test::readFileBytes(dir / "n43.tif"), 512, 16u), 300, kGdalRefusals);
-    test::checkDamaged(tif, test::mixedDamage(test::readFileBytes(dir / "n43.tif"), 17u), 100, kGdalRefusals);
+    test::checkDamaged(tif, test::headerDamage(test::readFileBytes(dir / "n43.tif"), 512, 16u), 40, kGdalRefusals);
+    test::checkDamaged(tif, test::mixedDamage(test::readFileBytes(dir / "n43.tif"), 17u), 20, kGdalRefusals);
     // An HGT tile is known by its name and size alone: a cut one is no tile.
     Raster tile;
     tile.width = tile.height = 1201;
@@ -450,7 +452,7 @@ TEST_F(GdalRasterSamples, DamagedGeoTiffsAndHgtTilesNeverMisbehave) {
     layout.geoTransform = {-80.0 - 1.0 / 2400, 1.0 / 1200, 0, 44.0 + 1.0 / 2400, 0, -1.0 / 1200};
     writeRaster(tile, layout, "SRTMHGT", dir / "N43W080.hgt");
     const test::ByteRunner hgt = test::throughFile(test::nameReader(ReadGdalRaster), "N43W080.hgt");
-    test::checkDamaged(hgt, test::mixedDamage(test::readFileBytes(dir / "N43W080.hgt"), 18u), 20, kGdalRefusals);
+    test::checkDamaged(hgt, test::mixedDamage(test::readFileBytes(dir / "N43W080.hgt"), 18u), 8, kGdalRefusals);
 }
 
 // ---- GeoTIFF export ------------------------------------------------------------------------
@@ -568,14 +570,17 @@ TEST_F(GdalRasterSamples, FilesWhoseExtensionNamesAnotherDriverOpenThroughTheFul
     EXPECT_EQ(written.at(1, 2), 6);
 }
 
-TEST_F(GdalRasterSamples, WithoutItsGdalModuleTheProgramSaysSoAndReadsEverythingElse) {
-    // A copy of the program in a folder without the module beside it.
+TEST_F(GdalRasterSamples, WithoutItsGdalReaderOrModuleTheProgramSaysSoAndReadsEverythingElse) {
+    // Copies of the program in a folder without the reader process, then
+    // with the reader process but without the module beside it.
     const auto cli = dir / "gorvale-cli";
     std::filesystem::copy_file(GORVALE_CLI_PATH, cli);
     writeRaster(n43(), {}, "GTiff", dir / "n43.tif");
     auto run = [&](const std::string& file) {
         test::CommandResult r;
-        const std::string command = "GORVALE_GDAL_MODULE= LD_LIBRARY_PATH= " + cli.string() + " info " + file + " 2>&1";
+        const std::string command =
+            "GORVALE_GDAL_MODULE= GORVALE_GDAL_HELPER= LD_LIBRARY_PATH= PATH=/usr/bin:/bin " + cli.string() + " info " +
+            file + " 2>&1";
         FILE* p = popen(command.c_str(), "r");
         if (!p) return r;
         char buf[4096];
@@ -585,11 +590,51 @@ TEST_F(GdalRasterSamples, WithoutItsGdalModuleTheProgramSaysSoAndReadsEverything
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return r;
     };
-    test::CommandResult r = run((dir / "n43.tif").string());
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.out.find("n43.tif cannot be read: the GDAL module could not be loaded"), std::string::npos) << r.out;
-    r = run(test::examplePath("n43.dem"));
-    EXPECT_EQ(r.exitCode, 0) << r.out;
+    const std::filesystem::path helper = std::filesystem::path(GORVALE_CLI_PATH).parent_path() / kGdalHelperFile;
+    for (const char* expected : {"the GDAL reader process gorvale-gdal-read could not be started: No such file",
+                                 "GDAL is not available: the GDAL module could not be loaded"}) {
+        SCOPED_TRACE(expected);
+        if (!std::filesystem::exists(dir / kGdalHelperFile) && std::string(expected).find("module") != std::string::npos)
+            std::filesystem::copy_file(helper, dir / kGdalHelperFile);
+        test::CommandResult r = run((dir / "n43.tif").string());
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.out.find("n43.tif could not be opened as a raster: " + std::string(expected)), std::string::npos)
+            << r.out;
+        r = run(test::examplePath("n43.dem"));
+        EXPECT_EQ(r.exitCode, 0) << r.out;
+    }
+}
+
+TEST_F(GdalRasterSamples, AReaderProcessThatMisbehavesEndsInAMessageAndKeepsTheGrid) {
+    GdalRasterFacts small;
+    small.width = small.height = small.bands = 1;
+    small.fetch = GdalFetch::Int16;
+    std::string facts = EncodeRasterFacts(small);
+    struct Case {
+        const char* name;
+        std::string script;  // what the reader process does
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"crash", "kill -SEGV $$", "ended with signal 11"},
+        {"silent", "exit 0", "the GDAL reader process ended early"},
+        {"garbled", "printf 'facts\\nwidth=many\\nend\\n'", "told facts that do not read (the fact width"},
+        {"gone", "printf 'facts\\n%s\\nend\\n' \"$FACTS\"; read go; exit 3", "ended with exit code 3"},
+        {"short", "printf 'facts\\n%s\\nend\\n' \"$FACTS\"; read go; echo done", "incomplete temporary file"},
+    };
+    facts.pop_back();  // the script's printf ends the line
+    writeRaster(n43(), {}, "GTiff", dir / "n43.tif");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto script = dir / (std::string(c.name) + ".sh");
+        test::writeFileBytes(script, "#!/bin/sh\n" + c.script + "\n");
+        std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+        test::ScopedEnvironment env{{"GORVALE_GDAL_HELPER", script.string()}, {"FACTS", facts}};
+        ReaderHarness h;
+        EXPECT_EQ(readRasterFile(h, dir / "n43.tif"), -1);
+        EXPECT_TRUE(shownOnceContaining(h.ui, {(dir / "n43.tif").string(), c.expected}));
+        EXPECT_TRUE(h.previousGridKept());
+    }
 }
 
 }  // namespace

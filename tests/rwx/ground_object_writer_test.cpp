@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/scoped_environment.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -28,24 +30,6 @@ public:
     }
     std::vector<std::string> paths;
     int result = 0;
-};
-
-// Sets an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old, hadOld_ = true;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (hadOld_) ::setenv(name_, old_.c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool hadOld_ = false;
 };
 
 std::string withReason(const std::string& path, int error) { return path + " (" + std::strerror(error) + ")"; }
@@ -310,7 +294,7 @@ TEST(ModelPaths, SplitNamesAndJoinTheTemporaryDirectory) {
     EXPECT_EQ(GroundObjectWriter::fileNamePart("/tmp/m/z00n_00w.rwx"), "z00n_00w.rwx");
     EXPECT_EQ(GroundObjectWriter::fileNamePart("plain.rwx"), "plain.rwx");
     for (const char* temp : {"/some/where", "/some/where/"}) {
-        ScopedEnv variable("TEMP", temp);
+        test::ScopedEnvironment variable{{"TEMP", temp}};
         EXPECT_EQ(GroundObjectWriter::temporaryPath("a.rwx"), "/some/where/a.rwx");
     }
 }
@@ -468,7 +452,7 @@ TEST_F(WriterFixture, FailedWriteRemovesThePartialModel) {
 
 TEST_F(WriterFixture, UnwritableTemporaryDirectoryNamesTheTemporaryPath) {
     ws.settings.ZipIt = true;
-    ScopedEnv temp("TEMP", (dir / "nowhere").string());
+    test::ScopedEnvironment temp{{"TEMP", (dir / "nowhere").string()}};
     setVertices(1, {110, 120, 100, 110});
     GroundObjectWriter writer(ws, tile, nullptr, &delivery);
     EXPECT_EQ(writer.WriteGroundObject(path(), 1, 0, 0, 100, 1.0f, 0.2, 0, 0, 1), -1);
@@ -479,7 +463,7 @@ TEST_F(WriterFixture, UnwritableTemporaryDirectoryNamesTheTemporaryPath) {
 TEST_F(WriterFixture, ZipItWritesIntoTheTemporaryDirectoryAndHandsOverThePath) {
     ws.settings.ZipIt = true;
     fs::create_directories(dir / "temp");
-    ScopedEnv temp("TEMP", (dir / "temp").string());
+    test::ScopedEnvironment temp{{"TEMP", (dir / "temp").string()}};
     setVertices(1, {110, 120, 100, 110});
     write(1);
     EXPECT_EQ(result, 0);
