@@ -682,7 +682,9 @@ QWidget* MainWindow::buildPropPage() {
     QCheckBox* withBot = check(b, 0, 0, "BuildWithRobot", s.BuildWithRobot, "BuildWithRobot");
     withBot->setToolTip("Build every generated object into the world with the builder bot");
     ruled(withBot, ControlGroup::PropOptions);
-    text(b, 1, 0, "Citizen Number", s.BotCitNumber, {}, "BotCitNumber");
+    text(b, 1, 0, "Citizen Number", s.BotCitNumber,
+         "Citizen number the bot logs in under; objects of other owners need the world's eminent-domain right",
+         "BotCitNumber");
     text(b, 2, 0, "Priviledge Passw:", s.BotPrivPassw, {}, "BotPrivPassw")->setEchoMode(QLineEdit::Password);
     text(b, 3, 0, "World to Build :", s.BotWorldName, {}, "BotWorldName");
     text(b, 4, 0, "Universe URL:", s.BotUniverseURL, {}, "BotUniverseURL");

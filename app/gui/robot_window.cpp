@@ -76,10 +76,11 @@ RobotWindow::RobotWindow(UserInterface& ui, const DialogHooks* hooks, QWidget* p
     resize(640, 420);
 
     bot_.OnStart = [this] { showAndFocus(); };
-    // The bot's waits keep the windows alive, so the stop button reaches a
-    // build or a deletion between objects.
+    // The bot's pace waits keep the windows alive, so the stop button reaches
+    // a build or a deletion between objects. The idle tick's 1 ms wait runs
+    // inside the event loop already.
     bot_.Wait = [this](int ms) {
-        ui_.processEvents();
+        if (ms > 1) ui_.processEvents();
         return aw_wait(ms);
     };
     bot_.Log().OnLine = [this](const std::string& line) { appendLine(line); };

@@ -317,6 +317,16 @@ TEST_F(RobotWithWorld, BuildFromAnObjectListInsideTheRectangle) {
 }
 
 TEST_F(RobotWithWorld, BuildMessagesForBadParametersAndARefusedLogin) {
+    {
+        // A file that does not open leaves "Build NOW!" disabled, and says why.
+        BuildBotDialog dialog(w);
+        fileAnswer = QString::fromStdString((world.dir() / "missing.txt").string());
+        dialog.selectPropfile();
+        EXPECT_FALSE(dialog.buildButton->isEnabled());
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0], "Select Propfile|Cannot open " + fileAnswer.toStdString() +
+                                ": No such file or directory|OK");
+    }
     const std::string list = objectList(2, "hut2.rwx");
     const struct {
         const char* password;
@@ -395,6 +405,11 @@ TEST_F(DeleteWithWorld, TheStopButtonEndsAWalk) {
     w.workspace().settings.BotSpeedBar = 15;
     stopAtLine("bush1.rwx", 1);
     ASSERT_TRUE(startDeletion("bush*"));
+    // While the walk has the bot, no other command may log it in again.
+    asked.clear();
+    w.buildFromPropfile();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].substr(0, 40), "Robot|The builder bot is still at work.\n");
     ASSERT_TRUE(pumpUntil([&] { return !w.robotWindow()->deletion().Running(); }, 30000));
     EXPECT_FALSE(w.robotWindow()->bot().Running());
     const int left = objectsInWorld("bush1.rwx");
