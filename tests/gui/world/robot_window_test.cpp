@@ -74,6 +74,9 @@ TEST(RobotWindowLayout, TheWindowItsFiltersAndTheBotGroup) {
     ASSERT_NE(robot, nullptr);
     EXPECT_EQ(robot->windowTitle(), "Robot");
     EXPECT_EQ(robot->actionText(), "No Robot is Running");
+    bool labelled = false;
+    for (QLabel* l : robot->findChildren<QLabel*>()) labelled |= l->text() == "Robot log messages";
+    EXPECT_TRUE(labelled);
     auto* memo = child<QPlainTextEdit>(robot, "Memo");
     EXPECT_TRUE(memo->isReadOnly());
     EXPECT_EQ(memo->lineWrapMode(), QPlainTextEdit::NoWrap);
