@@ -99,6 +99,7 @@ void BuilderBot::LogReason(const std::string& text, int code) {
 
 int BuilderBot::StartBot(const std::string& citizenText, const std::string& privilegePassword, int speedPosition,
                          const std::string& worldName) {
+    if (OnStart) OnStart();
     setLabel(format("Robot is logging into %s.", worldName.c_str()));
     if (const int rc = Initialize()) {
         LogReason("Unable to login", rc);

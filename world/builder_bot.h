@@ -114,6 +114,8 @@ public:
     std::int32_t PaceCount = 21;
     std::list<ObjectRecord> PendingList;  // oldest first
 
+    // Told when StartBot begins (the bot window shows itself).
+    std::function<void()> OnStart;
     // Told the action label's text whenever it changes.
     std::function<void(const std::string&)> OnActionLabel;
     // The waits of the pace; aw_wait unless replaced (tests record the waits asked).

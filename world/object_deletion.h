@@ -43,6 +43,8 @@ public:
                        const std::vector<std::string>& patterns, std::int32_t zHigh, std::int32_t xHigh);
     // Every 100 ms, whether or not a walk runs.
     void DeleteTimerTimer();
+    // Ends a walk at once (the stop button between sectors) and logs the bot out.
+    void StopWalk() { endWalk(""); }
     // A walk is under way (the bot is still logged in for it).
     bool Running() const { return running_; }
     // The walk ended because the world stopped answering.

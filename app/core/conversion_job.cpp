@@ -78,20 +78,31 @@ bool startBot(Workspace& ws, BuilderBot& bot) {
 }  // namespace
 
 struct ConversionJob::Parts {
-    explicit Parts(Workspace& ws)
-        : ftp(ws), delivery(ws, ftp), writer(ws, heights, nullptr, &delivery), tileWriter(ws, writer) {}
+    Parts(Workspace& ws, BuilderBot* external)
+        : ftp(ws),
+          delivery(ws, ftp),
+          writer(ws, heights, nullptr, &delivery),
+          tileWriter(ws, writer),
+          ownBot(external ? nullptr : std::make_unique<BuilderBot>()),
+          bot(external ? *external : *ownBot) {}
     TileHeights heights{};
     FtpSession ftp;
     ZipDelivery delivery;
     GroundObjectWriter writer;
     RwxTileWriter tileWriter;
-    BuilderBot bot;
+    std::unique_ptr<BuilderBot> ownBot;  // none when the caller lends its bot
+    BuilderBot& bot;
     BotTileBuilder botBuilder{bot};
     TreeZones trees;  // draws from the program's one generator
     TerrainOutcome terrain;
 };
 
-ConversionJob::ConversionJob(Workspace& ws) : ws_(ws), parts_(std::make_unique<Parts>(ws)), run_(ws) {
+ConversionJob::ConversionJob(Workspace& ws) : ConversionJob(ws, nullptr) {}
+
+ConversionJob::ConversionJob(Workspace& ws, BuilderBot& bot) : ConversionJob(ws, &bot) {}
+
+ConversionJob::ConversionJob(Workspace& ws, BuilderBot* bot)
+    : ws_(ws), parts_(std::make_unique<Parts>(ws, bot)), run_(ws) {
     Parts& p = *parts_;
     p.tileWriter.setRun(run_.state());
     services_.validate = [&p](Workspace& w) {

@@ -16,6 +16,9 @@ struct TerrainOutcome;
 class ConversionJob {
 public:
     explicit ConversionJob(Workspace& ws);
+    // Builds through `bot`, which outlives the job (the desktop program's one
+    // bot, whose robot log accumulates across commands).
+    ConversionJob(Workspace& ws, BuilderBot& bot);
     ~ConversionJob();
     ConversionJob(const ConversionJob&) = delete;
     ConversionJob& operator=(const ConversionJob&) = delete;
@@ -31,6 +34,7 @@ public:
     const TerrainOutcome& terrainOutcome() const;
 
 private:
+    ConversionJob(Workspace& ws, BuilderBot* bot);
     struct Parts;
     Workspace& ws_;
     std::unique_ptr<Parts> parts_;

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/gui/main_window.h"
+#include "app/gui/robot_window.h"
 #include "app/gui/screenshots.h"
 
 namespace {
@@ -37,6 +38,11 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(QIcon::fromTheme("gorvale", QIcon(QString(GORVALE_ICON_PATH))));
 
     gorvale::gui::MainWindow window;
+    if (!window.robotWindow()->startLibrary()) {
+        // Nothing to save: the program has not started.
+        window.workspace().SettingsModified = false;
+        return 1;
+    }
     gorvale::gui::installToolTipTime();
     window.show();
     const QStringList args = QApplication::arguments();

@@ -38,7 +38,9 @@
 #include "app/core/project_file.h"
 #include "app/core/project_paths.h"
 #include "app/core/project_hooks.h"
+#include "app/gui/robot_window.h"
 #include "app/gui/settings_dialogs.h"
+#include "app/gui/world_dialogs.h"
 #include "import/expand_grid.h"
 #include "import/format_dispatch.h"
 #include "import/grid_operations.h"
@@ -53,6 +55,9 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromStdString(s); }
 std::string s8(const QString& s) { return s.toStdString(); }
+
+constexpr const char* kRobotBusyText =
+    "The builder bot is still at work.\nPress STOP!! I changed my mind! or wait until it has finished.";
 
 const char* kLaterTip = "Needs the builder bot and the world connection, which this version does not have yet.";
 
@@ -150,6 +155,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(areaView_, &AreaView::saveRequested, this, [this] { showZones(); });
     areaView_->hooks = &hooks;
     zoneView_->hooks = &hooks;
+    robot_ = new RobotWindow(*this, &hooks, this);
 
     // The start-up defaults stand as they are: no change handler has run yet.
     ws_.shaping.ObjectUnits = ObjectUnitsFromChoice(ws_.settings.ObjectSize);
@@ -163,7 +169,8 @@ MainWindow::MainWindow(QWidget* parent)
     restoreGeometry(geometry.value("MainWindow/geometry").toByteArray());
 }
 
-MainWindow::~MainWindow() = default;
+// The bot window goes first: its timer and bot use this window as their user interface.
+MainWindow::~MainWindow() { delete robot_; }
 
 int MainWindow::pageCount() const { return pages_->count(); }
 
@@ -670,12 +677,14 @@ QWidget* MainWindow::buildPropPage() {
     ruled(choice(g, 9, 0, "Rotate around PropCenter by:", {"0", "90", "180", "270"}, s.RotateWorld, "RotateWorld"), prop);
     layout->addWidget(box, 0, 0, Qt::AlignTop);
 
-    auto* bot = new QGroupBox("Builder bot");
+    auto* bot = new QGroupBox("Building Robot Parameters");
     auto* b = new QGridLayout(bot);
     QCheckBox* withBot = check(b, 0, 0, "BuildWithRobot", s.BuildWithRobot, "BuildWithRobot");
-    withBot->setToolTip(kLaterTip);
+    withBot->setToolTip("Build every generated object into the world with the builder bot");
     ruled(withBot, ControlGroup::PropOptions);
-    text(b, 1, 0, "Citizen Number", s.BotCitNumber, {}, "BotCitNumber");
+    text(b, 1, 0, "Citizen Number", s.BotCitNumber,
+         "Citizen number the bot logs in under; objects of other owners need the world's eminent-domain right",
+         "BotCitNumber");
     text(b, 2, 0, "Priviledge Passw:", s.BotPrivPassw, {}, "BotPrivPassw")->setEchoMode(QLineEdit::Password);
     text(b, 3, 0, "World to Build :", s.BotWorldName, {}, "BotWorldName");
     text(b, 4, 0, "Universe URL:", s.BotUniverseURL, {}, "BotUniverseURL");
@@ -709,8 +718,26 @@ QWidget* MainWindow::buildPropPage() {
         auto* label = qobject_cast<QLabel*>(w);
         if (w != withBot && w != terrainTurn && !(label && label->buddy() == terrainTurn)) ruled(w, ControlGroup::BotFields);
     }
+    struct WorldCommand {
+        const char* caption;
+        const char* name;
+        const char* hint;
+        void (MainWindow::*run)();
+    };
+    const WorldCommand worldCommands[] = {
+        {"Delete Objects ....", "DeleteObjects", "Delete the objects of an area of the world by name pattern",
+         &MainWindow::deleteObjects},
+        {"BuildFromPropfile", "BuildFromPropfile",
+         "Build the objects of an object list or a saved robot log into the world", &MainWindow::buildFromPropfile}};
     int row = 15;
-    for (const char* caption : {"Delete Objects ....", "BuildFromPropfile", "Preset Terrain in AW ..."}) {
+    for (const WorldCommand& c : worldCommands) {
+        auto* command = ruled(new QPushButton(c.caption), ControlGroup::BotFields);
+        command->setObjectName(c.name);
+        command->setToolTip(c.hint);
+        connect(command, &QPushButton::clicked, this, c.run);
+        b->addWidget(command, row++, 0, 1, 2);
+    }
+    for (const char* caption : {"Preset Terrain in AW ..."}) {
         auto* later = new QPushButton(caption);
         later->setEnabled(false);
         later->setToolTip(kLaterTip);
@@ -988,6 +1015,7 @@ bool MainWindow::saveProject(const QString& path) {
 
 void MainWindow::generate() {
     if (running_ || !ws_.gridLoaded) return;
+    if (ws_.settings.BuildWithRobot && robotBusy()) return;
     running_ = true;
     stop_ = false;
     logPage_->clear();
@@ -996,13 +1024,33 @@ void MainWindow::generate() {
     progress_->setValue(0);
     generateButton_->setEnabled(false);
     {
-        ConversionJob job(ws_);
+        ConversionJob job(ws_, robot_->bot());
         job.Generate();
     }
     running_ = false;
     generateButton_->setEnabled(ws_.gridLoaded);
     progress_->setValue(UserInterface::kProgressMax);
     if (!logPage_->toPlainText().isEmpty()) pages_->setCurrentIndex(6);
+}
+
+bool MainWindow::robotBusy() {
+    // A second login would end the session of the command at work.
+    if (!running_ && !robot_->bot().Running()) return false;
+    message(kRobotBusyText, kRobotCaption, MessageKind::Warning, Buttons::Ok);
+    return true;
+}
+
+void MainWindow::deleteObjects() {
+    if (robotBusy()) return;
+    DeleteObjectsDialog dialog(*this, this);
+    dialog.exec();
+}
+
+void MainWindow::buildFromPropfile() {
+    if (robotBusy()) return;
+    // The core shifts each object by the bot centre when "Build NOW!" reads it.
+    BuildBotDialog dialog(*this, this);
+    dialog.exec();
 }
 
 void MainWindow::showSelectedArea() {
@@ -1034,7 +1082,14 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
         ws_.SettingsModified = false;
     }
+    // The robot log is offered for saving; one that could not be saved keeps the program open.
+    if (!robot_->offerToSave()) {
+        event->ignore();
+        return;
+    }
     stop_ = true;  // a run in progress ends at its next tile
+    if (robot_->deletion().Running()) robot_->deletion().StopWalk();
+    robot_->hide();
     QSettings geometry;
     geometry.setValue("MainWindow/geometry", saveGeometry());
     areaView_->close();

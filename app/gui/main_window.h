@@ -31,6 +31,7 @@ class QWidget;
 namespace gorvale::gui {
 
 class AreaView;
+class RobotWindow;
 class ZoneView;
 
 // Tool tips stay 8 s on every widget that exists now.
@@ -52,6 +53,8 @@ public:
     Workspace& workspace() { return ws_; }
     AreaView* areaView() const { return areaView_; }
     ZoneView* zoneView() const { return zoneView_; }
+    // The bot window with the program's one builder bot.
+    RobotWindow* robotWindow() const { return robot_; }
     DialogHooks hooks;
 
     // Commands, also used by the menus and buttons.
@@ -60,6 +63,11 @@ public:
     bool saveProject(const QString& path);
     void generate();
     void requestStop() { stop_ = true; }
+    // A command that polls the stop button starts with it released.
+    void clearStop() { stop_ = false; }
+    // "Delete Objects ....", "BuildFromPropfile".
+    void deleteObjects();
+    void buildFromPropfile();
     bool running() const { return running_; }
     void showSelectedArea();
     void showFullPicture();
@@ -105,6 +113,8 @@ private:
         return widget;
     }
     void changed();  // a control changed a setting
+    // True, after telling so, while a command has the builder bot.
+    bool robotBusy();
     void applyRules();
 
     QWidget* buildElevationPage();
@@ -152,6 +162,7 @@ private:
     std::vector<RuleTarget> rules_;
     AreaView* areaView_ = nullptr;
     ZoneView* zoneView_ = nullptr;
+    RobotWindow* robot_ = nullptr;
 };
 
 }  // namespace gorvale::gui

@@ -1,12 +1,19 @@
 #include "app/gui/screenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include "app/gui/main_window.h"
+#include "app/gui/robot_window.h"
+#include "app/gui/world_dialogs.h"
 #include "views/area_view.h"
 #include "views/zone_view.h"
 
@@ -25,6 +32,79 @@ bool save(QWidget* w, const QString& path) {
     return w->grab().save(path, "PNG");
 }
 
+// The two dialogs of the bot group, filled in as a user would.
+int shootWorldDialogs(MainWindow& window, const QString& dir) {
+    int failures = 0;
+    BuildBotDialog build(window, &window);
+    build.corners.upperNS->setText("12");
+    build.corners.upperWE->setText("8");
+    build.corners.lowerNS->setText("4");
+    build.corners.lowerWE->setText("6");
+    build.show();
+    failures += !save(&build, QDir(dir).filePath("build-dialog.png"));
+    build.hide();
+    DeleteObjectsDialog del(window, &window);
+    del.corners.upperNS->setText("12");
+    del.corners.upperWE->setText("8");
+    del.corners.lowerNS->setText("4");
+    del.corners.lowerSouth->setChecked(true);
+    del.corners.lowerWE->setText("6");
+    del.corners.lowerEast->setChecked(true);
+    del.objectsMemo->setPlainText("tree*\nrock?.rwx\nz??n_*");
+    del.byCitizen->setChecked(true);
+    del.citizen->setText("1001");
+    del.show();
+    failures += !save(&del, QDir(dir).filePath("delete-dialog.png"));
+    del.hide();
+    return failures;
+}
+
+// The bot window in the middle of a Generate run that builds into the world
+// at `world` ("host:port", citizen 1001 "secret", world "terra"), taken when
+// the log has a dozen lines. The run writes into a scratch folder.
+int shootRobotDuringRun(MainWindow& window, const QString& world, const QString& dir) {
+    QTemporaryDir scratch;
+    ConversionSettings& s = window.workspace().settings;
+    const ConversionSettings kept = s;
+    s.RWXFile = QDir(scratch.path()).filePath("z").toStdString();
+    s.PropFile = QDir(scratch.path()).filePath("prop.txt").toStdString();
+    s.LogEnable = false;
+    s.ZipIt = false;
+    s.FtpToHost = false;
+    s.Scaling = 15;
+    s.BuildWithRobot = true;
+    s.BotCitNumber = "1001";
+    s.CitizenNumber = "1001";
+    s.BotPrivPassw = "secret";
+    s.BotWorldName = "terra";
+    s.BotUniverseURL = world.section(':', 0, 0).toStdString();
+    s.BotUniversePort = world.section(':', 1, 1).toStdString();
+    s.BotSpeedBar = 18;
+    window.refreshControls();
+    RobotWindow* robot = window.robotWindow();
+    robot->resize(720, 420);
+    RobotLog& log = robot->bot().Log();
+    const auto shown = log.OnLine;
+    bool taken = false, saved = false;
+    log.OnLine = [&](const std::string& line) {
+        shown(line);
+        if (!taken && log.Lines().size() >= 12) {
+            taken = true;
+            saved = robot->grab().save(QDir(dir).filePath("robot-window.png"), "PNG");
+        }
+    };
+    // No question of the run may stop the pictures: each takes its first answer.
+    const auto choose = window.hooks.choose;
+    window.hooks.choose = [](const QString&, const QString&, const QStringList&) { return 0; };
+    window.generate();
+    window.hooks.choose = choose;
+    log.OnLine = shown;
+    s = kept;
+    window.refreshControls();
+    robot->hide();
+    return saved ? 0 : 1;
+}
+
 }  // namespace
 
 int takeScreenshots(MainWindow& window, const QString& dir) {
@@ -37,7 +117,10 @@ int takeScreenshots(MainWindow& window, const QString& dir) {
         failures += !save(&window, QDir(dir).filePath(QString("page%1.png").arg(i + 1)));
     }
     pages->setCurrentIndex(0);
+    failures += shootWorldDialogs(window, dir);
     if (!window.workspace().gridLoaded) return failures;
+    const QString world = qEnvironmentVariable("GORVALE_SCREENSHOT_WORLD");
+    if (!world.isEmpty()) failures += shootRobotDuringRun(window, world, dir);
 
     window.showFullPicture();
     AreaView* view = window.areaView();

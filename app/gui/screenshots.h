@@ -9,7 +9,9 @@ namespace gorvale::gui {
 
 class MainWindow;
 
-// Saves page1..page7, dem-view, dem-view-area and zone-view PNGs into dir.
+// Saves page1..page7, build-dialog, delete-dialog, dem-view, dem-view-area
+// and zone-view PNGs into dir, and robot-window when GORVALE_SCREENSHOT_WORLD
+// ("host:port") names a world to build into.
 // Returns the number of pictures that could not be written.
 int takeScreenshots(MainWindow& window, const QString& dir);
 
