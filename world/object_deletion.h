@@ -45,7 +45,8 @@ public:
     void DeleteTimerTimer();
     // A walk is under way (the bot is still logged in for it).
     bool Running() const { return running_; }
-    // The walk ended because the world stopped answering.
+    // The walk ended because the world stopped answering or the connection
+    // to it was lost.
     bool Failed() const { return failed_; }
     int Deleted() const { return deleted_; }
 
@@ -71,6 +72,7 @@ public:
 private:
     void query();
     void endWalk(const std::string& message);
+    std::string lostText() const;
 
     BuilderBot& bot_;
     UserInterface& ui_;
@@ -79,6 +81,7 @@ private:
     bool running_ = false;
     bool failed_ = false;
     bool queryFailed_ = false;
+    bool connectionLost_ = false;  // a request failed because the connection is gone
     int ticksWaiting_ = 0;
     int deleted_ = 0;
 };
