@@ -56,12 +56,16 @@ ObjectDeletion::ObjectDeletion(BuilderBot& bot, UserInterface& ui) : bot_(bot), 
     bot_.QueryResultHandler = [this](int code) { OnQueryResult(code); };
     bot_.CellBeginHandler = [this] { OnCellBegin(); };
     bot_.CellObjectHandler = [this] { OnCellObject(); };
+    bot_.ObjectAnswerHandler = [this](int code) {
+        if (code == 0) ++deleted_;
+    };
 }
 
 ObjectDeletion::~ObjectDeletion() {
     bot_.QueryResultHandler = nullptr;
     bot_.CellBeginHandler = nullptr;
     bot_.CellObjectHandler = nullptr;
+    bot_.ObjectAnswerHandler = nullptr;
 }
 
 void ObjectDeletion::query() {
@@ -197,8 +201,6 @@ void ObjectDeletion::DeleteTimerTimer() {
                     endWalk(lostText());
                     return;
                 }
-            } else {
-                ++deleted_;
             }
             if (bot_.PaceCount == 1) {
                 bot_.Wait(kFastDeleteWaitMs);

@@ -48,6 +48,7 @@ public:
     // The walk ended because the world stopped answering or the connection
     // to it was lost.
     bool Failed() const { return failed_; }
+    // Deletions the world confirmed.
     int Deleted() const { return deleted_; }
 
     bool InsideDeleteRectangle(std::int32_t x, std::int32_t z) const {
