@@ -10,6 +10,8 @@
 #include <chrono>
 #include <fstream>
 
+#include "delivery/ftp_upload.h"
+
 namespace gorvale::test {
 namespace {
 
@@ -158,6 +160,8 @@ std::set<std::string> filesIn(const std::filesystem::path& dir) {
     for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
     return names;
 }
+
+bool expectsPassive(const FtpMode& m) { return m.passive || (m.tls && !activeTlsDataConnectionsWork()); }
 
 bool sawPassive(const std::vector<std::string>& c) { return anyLineStartsWith(c, "EPSV") || anyLineStartsWith(c, "PASV"); }
 bool sawActive(const std::vector<std::string>& c) { return anyLineStartsWith(c, "EPRT ") || anyLineStartsWith(c, "PORT "); }

@@ -113,6 +113,19 @@ std::set<std::string> filesIn(const std::filesystem::path& dir);
 bool sawPassive(const std::vector<std::string>& commands);
 bool sawActive(const std::vector<std::string>& commands);
 
+// One way of reaching the server: data connections, TLS, a proxy in between.
+struct FtpMode {
+    const char* name;
+    bool passive;
+    bool tls;
+    bool proxy;
+};
+// The mode's name, for the names of parameterised tests.
+inline std::string ftpModeName(const ::testing::TestParamInfo<FtpMode>& i) { return i.param.name; }
+// Whether the client should use passive data connections in this mode:
+// asked for, or TLS where active TLS data connections do not work.
+bool expectsPassive(const FtpMode& mode);
+
 // The lines of a text file (empty when it cannot be read).
 std::vector<std::string> fileLines(const std::filesystem::path& path);
 // True when some line of `lines` begins with `prefix`.

@@ -180,17 +180,10 @@ TEST(FtpSession, EveryArchiveArrivesByteIdenticalUnderItsNameAndQuitEndsTheSessi
 }
 
 // How each data-connection mode and login path shows on the server.
-struct ModeCase {
-    const char* name;
-    bool passive;
-    bool tls;
-    bool proxy;
-};
-
-class FtpModes : public ::testing::TestWithParam<ModeCase> {};
+class FtpModes : public ::testing::TestWithParam<test::FtpMode> {};
 
 TEST_P(FtpModes, UploadsOneArchive) {
-    const ModeCase m = GetParam();
+    const test::FtpMode m = GetParam();
     FtpServerOptions options;
     options.tls = m.tls;
     FtpTestSite site(options, m.proxy);
@@ -216,7 +209,7 @@ TEST_P(FtpModes, UploadsOneArchive) {
     EXPECT_TRUE(readFileBytes(site.uploads() / "z05n_07w.zip") == randomBytes(5000, 3));
 
     const std::vector<std::string> c = server.commands();
-    const bool passive = m.passive || (m.tls && !activeTlsDataConnectionsWork());
+    const bool passive = test::expectsPassive(m);
     EXPECT_EQ(test::sawPassive(c), passive);
     EXPECT_EQ(test::sawActive(c), !passive);
     EXPECT_EQ(anyLineStartsWith(c, "AUTH TLS"), m.tls);
@@ -229,13 +222,13 @@ TEST_P(FtpModes, UploadsOneArchive) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DataConnectionsAndLogins, FtpModes,
-                         ::testing::Values(ModeCase{"Active", false, false, false},
-                                           ModeCase{"Passive", true, false, false},
-                                           ModeCase{"TlsActive", false, true, false},
-                                           ModeCase{"TlsPassive", true, true, false},
-                                           ModeCase{"ProxyActive", false, false, true},
-                                           ModeCase{"ProxyPassive", true, false, true}),
-                         [](const ::testing::TestParamInfo<ModeCase>& i) { return std::string(i.param.name); });
+                         ::testing::Values(test::FtpMode{"Active", false, false, false},
+                                           test::FtpMode{"Passive", true, false, false},
+                                           test::FtpMode{"TlsActive", false, true, false},
+                                           test::FtpMode{"TlsPassive", true, true, false},
+                                           test::FtpMode{"ProxyActive", false, false, true},
+                                           test::FtpMode{"ProxyPassive", true, false, true}),
+                         test::ftpModeName);
 
 TEST(FtpSession, OpenFailuresShowWhatFailedAndLeaveTheSessionClosed) {
     FtpTestSite site;
