@@ -244,8 +244,10 @@ TEST_P(DeletionWalkKilled, EndsWithTheReasonAndTheLogKeepsEveryObjectDeleted) {
     const std::vector<std::string> after = objects("test");
     std::vector<std::string> erased;
     std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(erased));
-    EXPECT_GE(erased.size(), static_cast<std::size_t>(killAfter)) << log;
-    EXPECT_EQ(static_cast<std::size_t>(deletion.Deleted()), erased.size()) << log;
+    // Counted: the deletions confirmed before the world went away (a request
+    // still on its way may have been carried out without an answer).
+    EXPECT_GE(deletion.Deleted(), killAfter) << log;
+    EXPECT_LE(static_cast<std::size_t>(deletion.Deleted()), erased.size()) << log;
     const std::vector<std::string> logged = loggedObjects(bot.Log());
     EXPECT_TRUE(std::includes(logged.begin(), logged.end(), erased.begin(), erased.end())) << log;
 }
