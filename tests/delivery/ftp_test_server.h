@@ -2,7 +2,9 @@
 // Loopback FTP servers and an FTP proxy for the upload tests: Debian's
 // pyftpdlib (tests/delivery/ftp_test_server.py) and a small "USER user@host"
 // proxy (tests/delivery/ftp_test_proxy.py), each run by /usr/bin/python3 on a
-// free port of 127.0.0.1 and killed when the test object goes away.
+// free port of 127.0.0.1 (their start-up in tests/delivery/loopback_startup.py)
+// and killed when the test object goes away; and the helpers the FTP tests
+// share around them.
 
 #include <sys/types.h>
 
