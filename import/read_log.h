@@ -1,7 +1,9 @@
 #pragma once
 // The run log a reader writes while it reads a file (LogFile, rewritten,
-// when logging is on); a line that cannot be written is reported once.
+// when logging is on); a line that cannot be written is reported once, with
+// the system's reason.
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -16,7 +18,7 @@ public:
     explicit ReadLog(GridContext& ws) : ws_(ws) {
         if (!ws.settings.LogEnable) return;
         file_ = openFile(ws.settings.LogFile, "w");
-        if (!file_) ws.ui->fileError(ws.settings.LogFile);
+        if (!file_) report(errno);
     }
     void write(const std::string& text) {
         if (file_ && std::fputs(text.c_str(), file_.get()) == EOF) lost();
@@ -27,14 +29,16 @@ public:
     ReadLog(const ReadLog&) = delete;
     ReadLog& operator=(const ReadLog&) = delete;
     ~ReadLog() {
-        if (file_ && std::fclose(file_.release()) != 0) ws_.ui->fileError(ws_.settings.LogFile);
+        if (file_ && !closeFile(file_)) report(errno);
     }
 
 private:
     void lost() {
+        const int error = errno;
         file_.reset();
-        ws_.ui->fileError(ws_.settings.LogFile);
+        report(error);
     }
+    void report(int error) { ws_.ui->fileError(pathWithReason(ws_.settings.LogFile, error != 0 ? error : EIO)); }
     GridContext& ws_;
     FilePtr file_;
 };

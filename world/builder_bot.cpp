@@ -219,6 +219,7 @@ void BuilderBot::objectResult(int rc) {
                       rc);
     }
     if (!found) return;
+    if (ObjectAnswerHandler) ObjectAnswerHandler(rc);
     const ObjectRecord& r = *it;
     log_.Append(format("0x%08x %d %d %d %d %d %d %d %d %d %d %d %s%s%s", static_cast<unsigned>(r.number), r.owner,
                        r.timestamp, r.x, r.y, r.z, r.yaw, 0, 0, static_cast<int>(r.model.size()),

@@ -123,6 +123,9 @@ public:
     // Seconds since 1970; the system clock unless replaced.
     std::function<std::int32_t()> Clock;
 
+    // Told the reason code of each answer to a pending request, before its
+    // log line (object deletion counts the deletions confirmed).
+    std::function<void(int)> ObjectAnswerHandler;
     // Where the sector-query handlers go (object deletion sets them).
     std::function<void(int)> QueryResultHandler;
     std::function<void()> CellBeginHandler;

@@ -10,6 +10,10 @@ constexpr int kSectorCells = 8;
 constexpr int kFastDeleteWaitMs = 20;
 constexpr int kPaceStepMs = 50;
 
+// Codes that say the connection itself is gone: every later request of the
+// walk would fail the same way.
+bool connectionGone(int code) { return code == RC_CONNECTION_LOST || code == RC_NO_CONNECTION; }
+
 }  // namespace
 
 bool WildcardMatch(const std::string& name, const std::string& pattern) {
@@ -52,12 +56,16 @@ ObjectDeletion::ObjectDeletion(BuilderBot& bot, UserInterface& ui) : bot_(bot), 
     bot_.QueryResultHandler = [this](int code) { OnQueryResult(code); };
     bot_.CellBeginHandler = [this] { OnCellBegin(); };
     bot_.CellObjectHandler = [this] { OnCellObject(); };
+    bot_.ObjectAnswerHandler = [this](int code) {
+        if (code == 0) ++deleted_;
+    };
 }
 
 ObjectDeletion::~ObjectDeletion() {
     bot_.QueryResultHandler = nullptr;
     bot_.CellBeginHandler = nullptr;
     bot_.CellObjectHandler = nullptr;
+    bot_.ObjectAnswerHandler = nullptr;
 }
 
 void ObjectDeletion::query() {
@@ -67,6 +75,7 @@ void ObjectDeletion::query() {
     if (const int c = aw_query(aw_sector_from_cell(QueryCellX), aw_sector_from_cell(QueryCellZ), QuerySequence)) {
         bot_.LogReason("Query error", c);
         queryFailed_ = true;
+        connectionLost_ = connectionGone(c);
     }
 }
 
@@ -83,6 +92,7 @@ void ObjectDeletion::StartDeletion(std::int32_t xLow, std::int32_t zLow, std::in
     xHigh_ = xHigh;
     zHigh_ = zHigh;
     failed_ = false;
+    connectionLost_ = false;
     deleted_ = 0;
     QueryCellX = CellFromCoord(xLow);
     QueryCellZ = CellFromCoord(zLow);
@@ -122,6 +132,7 @@ void ObjectDeletion::OnQueryResult(int code) {
         bot_.LogReason("Query error", code);
         // A failed query is not asked again: the tick ends the walk.
         queryFailed_ = true;
+        connectionLost_ = connectionGone(code);
         return;
     }
     if (aw_bool(AW_QUERY_COMPLETE)) {
@@ -131,6 +142,12 @@ void ObjectDeletion::OnQueryResult(int code) {
         return;
     }
     query();
+}
+
+std::string ObjectDeletion::lostText() const {
+    return format("The connection to the world was lost in sector %d(z) %d(x); the deletion ended there. The robot "
+                  "log holds the objects deleted before.",
+                  aw_sector_from_cell(QueryCellZ), aw_sector_from_cell(QueryCellX));
 }
 
 void ObjectDeletion::endWalk(const std::string& message) {
@@ -145,8 +162,10 @@ void ObjectDeletion::DeleteTimerTimer() {
     if (!QueryComplete) {
         if (queryFailed_ || ++ticksWaiting_ > kQueryAnswerTicks || !bot_.Running()) {
             failed_ = true;
-            endWalk(format("The world did not answer the query of sector %d(z) %d(x); the deletion ended there.",
-                           aw_sector_from_cell(QueryCellZ), aw_sector_from_cell(QueryCellX)));
+            endWalk(connectionLost_ ? lostText()
+                                    : format("The world did not answer the query of sector %d(z) %d(x); the "
+                                             "deletion ended there.",
+                                             aw_sector_from_cell(QueryCellZ), aw_sector_from_cell(QueryCellX)));
         }
         return;
     }
@@ -170,10 +189,19 @@ void ObjectDeletion::DeleteTimerTimer() {
             aw_int_set(AW_OBJECT_NUMBER, r.number);
             aw_int_set(AW_OBJECT_X, r.x);
             aw_int_set(AW_OBJECT_Z, r.z);
-            if (const int c = aw_object_delete())
+            if (const int c = aw_object_delete()) {
+                // A request the library did not send is never answered:
+                // its copy would wait in the pending list for ever.
+                bot_.PendingList.pop_back();
                 bot_.LogReason("Unable to delete object ", c);
-            else
-                ++deleted_;
+                if (connectionGone(c)) {
+                    // Trying the rest against a closed connection would only
+                    // log one failure per object, each after its pace wait.
+                    failed_ = true;
+                    endWalk(lostText());
+                    return;
+                }
+            }
             if (bot_.PaceCount == 1) {
                 bot_.Wait(kFastDeleteWaitMs);
             } else {

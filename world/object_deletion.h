@@ -47,8 +47,10 @@ public:
     void StopWalk() { endWalk(""); }
     // A walk is under way (the bot is still logged in for it).
     bool Running() const { return running_; }
-    // The walk ended because the world stopped answering.
+    // The walk ended because the world stopped answering or the connection
+    // to it was lost.
     bool Failed() const { return failed_; }
+    // Deletions the world confirmed.
     int Deleted() const { return deleted_; }
 
     bool InsideDeleteRectangle(std::int32_t x, std::int32_t z) const {
@@ -73,6 +75,7 @@ public:
 private:
     void query();
     void endWalk(const std::string& message);
+    std::string lostText() const;
 
     BuilderBot& bot_;
     UserInterface& ui_;
@@ -81,6 +84,7 @@ private:
     bool running_ = false;
     bool failed_ = false;
     bool queryFailed_ = false;
+    bool connectionLost_ = false;  // a request failed because the connection is gone
     int ticksWaiting_ = 0;
     int deleted_ = 0;
 };

@@ -19,13 +19,12 @@ namespace {
 
 using test::anyLineStartsWith;
 using test::CommandResult;
+using test::filesIn;
 using test::FtpServerOptions;
-using test::FtpTestProxy;
 using test::FtpTestServer;
+using test::FtpTestSite;
 using test::ScratchDir;
 namespace fs = std::filesystem;
-
-#define ASSERT_STARTED(x) ASSERT_TRUE((x).started()) << (x).failure()
 
 constexpr const char* kPassword = "pw-Xq7-never-shown";
 // The shipped example in steps of 16 cells: 7 x 7 tiles.
@@ -48,23 +47,22 @@ CommandResult generate(const std::string& project, const std::string& extra = ""
                         extra);
 }
 
-std::set<std::string> filesIn(const fs::path& dir) {
-    std::set<std::string> names;
-    std::error_code ec;
-    if (!fs::is_directory(dir, ec)) return names;
-    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
-    return names;
-}
-
 // Every archive of the run is on the server under its name, byte for byte.
-void expectEveryArchiveUploaded(const ScratchDir& dir, const FtpTestServer& server) {
+void expectEveryArchiveUploaded(const ScratchDir& dir, const FtpTestSite& site) {
     const std::set<std::string> local = filesIn(dir / "models");
     ASSERT_EQ(local.size(), static_cast<std::size_t>(kTiles));
-    EXPECT_EQ(filesIn(server.root() / "aw" / "models"), local);
+    EXPECT_EQ(filesIn(site.uploads()), local);
     for (const std::string& name : local)
-        EXPECT_TRUE(test::readFileBytes(server.root() / "aw" / "models" / name) ==
+        EXPECT_TRUE(test::readFileBytes(site.uploads() / name) ==
                     test::readFileBytes(dir / "models" / name))
             << name;
+}
+
+// The test server, logging in with the job's password.
+FtpServerOptions passwordOptions() {
+    FtpServerOptions options;
+    options.password = kPassword;
+    return options;
 }
 
 std::string summary(int uploaded, int retried, int failed) {
@@ -91,72 +89,56 @@ private:
     std::optional<std::string> old_;
 };
 
-struct RunMode {
-    const char* name;
-    bool passive;
-    bool tls;
-    bool proxy;
-};
-
-class CliFtpRun : public ::testing::TestWithParam<RunMode> {};
+class CliFtpRun : public ::testing::TestWithParam<test::FtpMode> {};
 
 TEST_P(CliFtpRun, UploadsEveryArchiveOfTheRunByteIdentical) {
-    const RunMode m = GetParam();
-    FtpServerOptions options;
-    options.password = kPassword;
+    const test::FtpMode m = GetParam();
+    FtpServerOptions options = passwordOptions();
     options.tls = m.tls;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    std::optional<FtpTestProxy> proxy;
-    if (m.proxy) {
-        proxy.emplace();
-        ASSERT_STARTED(*proxy);
-    }
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options, m.proxy);
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir dir;
     std::string extra;
     if (m.tls) extra += " --set FtpHostURL=ftps://127.0.0.1";
     if (m.passive) extra += " --set FtpPassive=true";
-    if (m.proxy) extra += " --set FtpProxy=127.0.0.1 --set FtpProxyPort=" + std::to_string(proxy->port());
+    if (m.proxy) extra += " --set FtpProxy=127.0.0.1 --set FtpProxyPort=" + std::to_string(site.proxy->port());
     const std::string project = ftpProject(dir, server);
     std::optional<EnvironmentVariable> authorities;
     if (m.tls) authorities.emplace("SSL_CERT_FILE", server.certificate().string());
 
     const CommandResult r = generate(project, extra);
     ASSERT_EQ(r.exitCode, 0) << r.out;
-    expectEveryArchiveUploaded(dir, server);
+    expectEveryArchiveUploaded(dir, site);
     EXPECT_NE(r.out.find(summary(kTiles, 0, 0)), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("ftp: Uploaded z"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find(kPassword), std::string::npos) << r.out;
     const std::vector<std::string> c = server.commands();
     EXPECT_EQ(std::count(c.begin(), c.end(), "USER builder"), 1);
     EXPECT_EQ(c.back(), "QUIT");
-    EXPECT_EQ(anyLineStartsWith(c, "EPSV") || anyLineStartsWith(c, "PASV"),
-              m.passive || (m.tls && !activeTlsDataConnectionsWork()));
+    EXPECT_EQ(test::sawPassive(c), test::expectsPassive(m));
     EXPECT_EQ(anyLineStartsWith(c, "PROT P"), m.tls);
     if (m.proxy) {
-        EXPECT_EQ(proxy->logins().size(), 1u);
+        EXPECT_EQ(site.proxy->logins().size(), 1u);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, CliFtpRun,
-                         ::testing::Values(RunMode{"Active", false, false, false},
-                                           RunMode{"Passive", true, false, false},
-                                           RunMode{"Tls", false, true, false},
-                                           RunMode{"Proxy", false, false, true}),
-                         [](const ::testing::TestParamInfo<RunMode>& i) { return std::string(i.param.name); });
+                         ::testing::Values(test::FtpMode{"Active", false, false, false},
+                                           test::FtpMode{"Passive", true, false, false},
+                                           test::FtpMode{"Tls", false, true, false},
+                                           test::FtpMode{"Proxy", false, false, true}),
+                         test::ftpModeName);
 
 TEST(CliFtp, ZipOffOpensAndClosesTheConnectionAndUploadsNothing) {
-    FtpServerOptions options;
-    options.password = kPassword;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(passwordOptions());
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir dir;
     const CommandResult r = generate(ftpProject(dir, server), "--set ZipIt=false");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(filesIn(dir / "models").size(), static_cast<std::size_t>(kTiles));
-    EXPECT_TRUE(filesIn(server.root() / "aw" / "models").empty());
+    EXPECT_TRUE(filesIn(site.uploads()).empty());
     EXPECT_NE(r.out.find(summary(0, 0, 0)), std::string::npos) << r.out;
     const std::vector<std::string> c = server.commands();
     EXPECT_TRUE(anyLineStartsWith(c, "CWD aw/models"));
@@ -166,17 +148,11 @@ TEST(CliFtp, ZipOffOpensAndClosesTheConnectionAndUploadsNothing) {
 }
 
 TEST(CliFtp, SetupFailuresStopTheCommandBeforeAnythingIsWritten) {
-    FtpServerOptions options;
-    options.password = kPassword;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
-    int deadPort = 0;
-    {
-        FtpTestServer gone;
-        ASSERT_STARTED(gone);
-        deadPort = gone.port();
-    }
+    FtpTestSite site(passwordOptions());
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
+    const int deadPort = test::deadFtpPort();
+    ASSERT_NE(deadPort, 0);
     struct Case {
         std::string name;
         std::string extra;
@@ -203,34 +179,30 @@ TEST(CliFtp, SetupFailuresStopTheCommandBeforeAnythingIsWritten) {
 }
 
 TEST(CliFtp, ARefusedStorIsRetriedAndTheRunSucceeds) {
-    FtpServerOptions options;
-    options.password = kPassword;
+    FtpServerOptions options = passwordOptions();
     options.refuseStorOnce = true;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options);
+    ASSERT_STARTED(site);
     ScratchDir dir;
-    const CommandResult r = generate(ftpProject(dir, server));
+    const CommandResult r = generate(ftpProject(dir, site.server));
     ASSERT_EQ(r.exitCode, 0) << r.out;
-    expectEveryArchiveUploaded(dir, server);
+    expectEveryArchiveUploaded(dir, site);
     EXPECT_NE(r.out.find(summary(kTiles, 1, 0)), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("trying once more"), std::string::npos) << r.out;
 }
 
 TEST(CliFtp, AServerThatDiesMidRunFailsTheRestButTheRunGoesOn) {
     constexpr int kStored = 10;
-    FtpServerOptions options;
-    options.password = kPassword;
+    FtpServerOptions options = passwordOptions();
     options.dieAfterStores = kStored;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options);
+    ASSERT_STARTED(site);
     ScratchDir dir;
-    const CommandResult r = generate(ftpProject(dir, server));
+    const CommandResult r = generate(ftpProject(dir, site.server));
     EXPECT_EQ(r.exitCode, 1) << r.out;  // archives are missing on the server
     // Every model was still written and placed.
     EXPECT_EQ(filesIn(dir / "models").size(), static_cast<std::size_t>(kTiles));
-    EXPECT_EQ(filesIn(server.root() / "aw" / "models").size(), static_cast<std::size_t>(kStored));
+    EXPECT_EQ(filesIn(site.uploads()).size(), static_cast<std::size_t>(kStored));
     const int failed = kTiles - kStored;
     EXPECT_NE(r.out.find(summary(kStored, failed, failed)), std::string::npos) << r.out;
     const std::string message = "Error occured when creating/reading/uploading file:: FTP Upload error for z";
@@ -242,9 +214,7 @@ TEST(CliFtp, AServerThatDiesMidRunFailsTheRestButTheRunGoesOn) {
 }
 
 TEST(CliFtp, ThePasswordIsNeverStoredNorShown) {
-    FtpServerOptions options;
-    options.password = kPassword;
-    FtpTestServer server(options);
+    FtpTestServer server(passwordOptions());
     ASSERT_STARTED(server);
     ScratchDir dir;
     const std::string project =
@@ -260,11 +230,9 @@ TEST(CliFtp, ThePasswordIsNeverStoredNorShown) {
 // The stop button ends the run at the next tile, between two uploads; the
 // session still ends with QUIT and the run knows what was uploaded.
 TEST(FtpGenerate, AStopEndsTheUploadsAndStillQuits) {
-    FtpServerOptions options;
-    options.password = kPassword;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(passwordOptions());
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir dir;
     const std::string project = ftpProject(dir, server);
     ScratchDir temp;
@@ -281,7 +249,7 @@ TEST(FtpGenerate, AStopEndsTheUploadsAndStillQuits) {
     const GenerateOutcome outcome = job.Generate();
     ASSERT_TRUE(outcome.started);
     EXPECT_EQ(outcome.layout.End, LayoutEnd::Stopped);
-    const std::size_t uploaded = filesIn(server.root() / "aw" / "models").size();
+    const std::size_t uploaded = filesIn(site.uploads()).size();
     EXPECT_GT(uploaded, 0u);
     EXPECT_LT(uploaded, static_cast<std::size_t>(kTiles));
     EXPECT_EQ(filesIn(dir / "models").size(), uploaded);

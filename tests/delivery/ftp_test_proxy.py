@@ -10,11 +10,10 @@ the proxy receives is appended to --log. Only 127.0.0.1 is ever connected.
 """
 
 import argparse
-import os
 import socket
-import sys
 import threading
-import time
+
+from loopback_startup import add_common_arguments, announce, open_log
 
 
 def read_line(sock):
@@ -91,27 +90,15 @@ def serve(client, log):
             pass
 
 
-def watch_parent(parent, lifetime):
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline:
-        if os.getppid() != parent:
-            os._exit(0)
-        time.sleep(0.2)
-    os._exit(0)
-
-
 def main():
     p = argparse.ArgumentParser()
-    p.add_argument("--log", default=None)
-    p.add_argument("--lifetime", type=float, default=600)
+    add_common_arguments(p)
     a = p.parse_args()
-    log = open(a.log, "a", buffering=1) if a.log else None
+    log = open_log(a.log)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(8)
-    threading.Thread(target=watch_parent, args=(os.getppid(), a.lifetime), daemon=True).start()
-    sys.stdout.write("PORT %d\n" % listener.getsockname()[1])
-    sys.stdout.flush()
+    announce(listener.getsockname()[1], a.lifetime)
     while True:
         client, _ = listener.accept()
         threading.Thread(target=serve, args=(client, log), daemon=True).start()

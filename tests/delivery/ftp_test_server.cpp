@@ -10,6 +10,8 @@
 #include <chrono>
 #include <fstream>
 
+#include "delivery/ftp_upload.h"
+
 namespace gorvale::test {
 namespace {
 
@@ -130,6 +132,39 @@ FtpTestProxy::FtpTestProxy()
                dir_ / "proxy.err") {}
 
 std::string FtpTestProxy::failure() const { return process_.failure(); }
+
+FtpTestSite::FtpTestSite(const FtpServerOptions& options, bool withProxy) : server(options) {
+    if (withProxy) proxy.emplace();
+    std::error_code ec;  // a server that did not start is reported by started()
+    std::filesystem::create_directories(uploads(), ec);
+}
+
+std::string FtpTestSite::failure() const {
+    if (!server.started()) return server.failure();
+    return proxy ? proxy->failure() : std::string();
+}
+
+int deadFtpPort() {
+    FtpTestServer gone;
+    if (!gone.started()) {
+        ADD_FAILURE() << gone.failure();
+        return 0;
+    }
+    return gone.port();
+}
+
+std::set<std::string> filesIn(const std::filesystem::path& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    if (!std::filesystem::is_directory(dir, ec)) return names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+bool expectsPassive(const FtpMode& m) { return m.passive || (m.tls && !activeTlsDataConnectionsWork()); }
+
+bool sawPassive(const std::vector<std::string>& c) { return anyLineStartsWith(c, "EPSV") || anyLineStartsWith(c, "PASV"); }
+bool sawActive(const std::vector<std::string>& c) { return anyLineStartsWith(c, "EPRT ") || anyLineStartsWith(c, "PORT "); }
 
 std::vector<std::string> FtpTestProxy::logins() const { return fileLines(dir_ / "logins.log"); }
 

@@ -18,13 +18,13 @@ seconds, so a crashed test never leaves it running.
 
 import argparse
 import os
-import sys
-import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
+
+from loopback_startup import add_common_arguments, announce, open_log
 
 
 def make_certificate(path):
@@ -50,26 +50,16 @@ def make_certificate(path):
         f.write(crypto.dump_privatekey(crypto.FILETYPE_PEM, key))
 
 
-def watch_parent(parent, lifetime):
-    deadline = time.monotonic() + lifetime
-    while time.monotonic() < deadline:
-        if os.getppid() != parent:
-            os._exit(0)
-        time.sleep(0.2)
-    os._exit(0)
-
-
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--root", required=True)
     p.add_argument("--user", default="builder")
     p.add_argument("--password", default="secret")
-    p.add_argument("--log", default=None)
     p.add_argument("--tls", default=None, metavar="CERT")
     p.add_argument("--refuse-stor-once", action="store_true")
     p.add_argument("--refuse-type-once", action="store_true")
     p.add_argument("--die-after-stores", type=int, default=-1)
-    p.add_argument("--lifetime", type=float, default=600)
+    add_common_arguments(p)
     a = p.parse_args()
 
     base = FTPHandler
@@ -79,7 +69,7 @@ def main():
         make_certificate(a.tls)
         base = TLS_FTPHandler
 
-    log = open(a.log, "a", buffering=1) if a.log else None
+    log = open_log(a.log)
     state = {"stores": 0, "refused": False, "type_refused": False}
 
     class Handler(base):
@@ -141,9 +131,7 @@ def main():
     Handler.authorizer = authorizer
 
     server = FTPServer(("127.0.0.1", 0), Handler)
-    threading.Thread(target=watch_parent, args=(os.getppid(), a.lifetime), daemon=True).start()
-    sys.stdout.write("PORT %d\n" % server.address[1])
-    sys.stdout.flush()
+    announce(server.address[1], a.lifetime)
     server.serve_forever(handle_exit=False)
 
 

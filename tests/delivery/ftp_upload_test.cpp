@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <optional>
 #include <random>
 
 #include "tests/delivery/ftp_test_server.h"
@@ -14,8 +13,8 @@ namespace {
 
 using test::anyLineStartsWith;
 using test::FtpServerOptions;
-using test::FtpTestProxy;
 using test::FtpTestServer;
+using test::FtpTestSite;
 using test::readFileBytes;
 using test::RecordingUserInterface;
 using test::ScratchDir;
@@ -49,8 +48,6 @@ ConversionSettings settingsFor(const FtpTestServer& server) {
     s.FtpDirectory = "aw/models";
     return s;
 }
-
-#define ASSERT_STARTED(x) ASSERT_TRUE((x).started()) << (x).failure()
 
 // ---- settings ----------------------------------------------------------
 
@@ -129,9 +126,9 @@ TEST(FtpEndpoint, ReadsTheSettingsAndUsesTheProxyOnlyWhenBothFieldsAreFilled) {
 // ---- against a loopback server -----------------------------------------
 
 TEST(FtpSession, EveryArchiveArrivesByteIdenticalUnderItsNameAndQuitEndsTheSession) {
-    FtpTestServer server;
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site;
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir local;
     StatusRecorder ui;
     Workspace ws(ui, settingsFor(server));
@@ -149,7 +146,7 @@ TEST(FtpSession, EveryArchiveArrivesByteIdenticalUnderItsNameAndQuitEndsTheSessi
     EXPECT_FALSE(ftp.connected());
 
     for (std::size_t i = 0; i < archives.size(); ++i)
-        EXPECT_TRUE(readFileBytes(server.root() / "aw" / "models" / archives[i].first) ==
+        EXPECT_TRUE(readFileBytes(site.uploads() / archives[i].first) ==
                     randomBytes(archives[i].second, static_cast<unsigned>(i)))
             << archives[i].first;
     EXPECT_TRUE(ui.messages.empty());
@@ -171,8 +168,8 @@ TEST(FtpSession, EveryArchiveArrivesByteIdenticalUnderItsNameAndQuitEndsTheSessi
     EXPECT_EQ(std::count_if(c.begin(), c.end(), [](const std::string& l) { return l.rfind("STOR ", 0) == 0; }), 4);
     EXPECT_EQ(c.back(), "QUIT");
     // Active data connections unless FtpPassive.
-    EXPECT_TRUE(anyLineStartsWith(c, "EPRT ") || anyLineStartsWith(c, "PORT "));
-    EXPECT_FALSE(anyLineStartsWith(c, "EPSV") || anyLineStartsWith(c, "PASV"));
+    EXPECT_TRUE(test::sawActive(c));
+    EXPECT_FALSE(test::sawPassive(c));
 
     // A status line per operation; the password in none of them.
     ASSERT_GE(ui.ftpStatus.size(), 6u);
@@ -183,27 +180,15 @@ TEST(FtpSession, EveryArchiveArrivesByteIdenticalUnderItsNameAndQuitEndsTheSessi
 }
 
 // How each data-connection mode and login path shows on the server.
-struct ModeCase {
-    const char* name;
-    bool passive;
-    bool tls;
-    bool proxy;
-};
-
-class FtpModes : public ::testing::TestWithParam<ModeCase> {};
+class FtpModes : public ::testing::TestWithParam<test::FtpMode> {};
 
 TEST_P(FtpModes, UploadsOneArchive) {
-    const ModeCase m = GetParam();
+    const test::FtpMode m = GetParam();
     FtpServerOptions options;
     options.tls = m.tls;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    std::optional<FtpTestProxy> proxy;
-    if (m.proxy) {
-        proxy.emplace();
-        ASSERT_STARTED(*proxy);
-    }
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options, m.proxy);
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir local;
     writeFileBytes(local / "a.zip", randomBytes(5000, 3));
     StatusRecorder ui;
@@ -212,7 +197,7 @@ TEST_P(FtpModes, UploadsOneArchive) {
     if (m.tls) s.FtpHostURL = "ftps://127.0.0.1";
     if (m.proxy) {
         s.FtpProxy = "127.0.0.1";
-        s.FtpProxyPort = std::to_string(proxy->port());
+        s.FtpProxyPort = std::to_string(site.proxy->port());
     }
     Workspace ws(ui, s);
     FtpSession ftp(ws);
@@ -221,43 +206,36 @@ TEST_P(FtpModes, UploadsOneArchive) {
     ftp.UploadArchive((local / "a.zip").string(), "z05n_07w.zip");
     ftp.CloseFtpConnection();
     EXPECT_TRUE(ui.fileErrors.empty()) << (ui.fileErrors.empty() ? "" : ui.fileErrors[0]);
-    EXPECT_TRUE(readFileBytes(server.root() / "aw" / "models" / "z05n_07w.zip") == randomBytes(5000, 3));
+    EXPECT_TRUE(readFileBytes(site.uploads() / "z05n_07w.zip") == randomBytes(5000, 3));
 
     const std::vector<std::string> c = server.commands();
-    const bool sawPassive = anyLineStartsWith(c, "EPSV") || anyLineStartsWith(c, "PASV");
-    const bool sawActive = anyLineStartsWith(c, "EPRT ") || anyLineStartsWith(c, "PORT ");
-    const bool passive = m.passive || (m.tls && !activeTlsDataConnectionsWork());
-    EXPECT_EQ(sawPassive, passive);
-    EXPECT_EQ(sawActive, !passive);
+    const bool passive = test::expectsPassive(m);
+    EXPECT_EQ(test::sawPassive(c), passive);
+    EXPECT_EQ(test::sawActive(c), !passive);
     EXPECT_EQ(anyLineStartsWith(c, "AUTH TLS"), m.tls);
     EXPECT_EQ(anyLineStartsWith(c, "PROT P"), m.tls);
     if (m.proxy) {
-        EXPECT_EQ(proxy->logins(), std::vector<std::string>{"USER builder@127.0.0.1:" + std::to_string(server.port())});
+        EXPECT_EQ(site.proxy->logins(), std::vector<std::string>{"USER builder@127.0.0.1:" + std::to_string(server.port())});
         EXPECT_TRUE(anyLineStartsWith(c, "USER builder"));
     }
     EXPECT_EQ(c.back(), "QUIT");
 }
 
 INSTANTIATE_TEST_SUITE_P(DataConnectionsAndLogins, FtpModes,
-                         ::testing::Values(ModeCase{"Active", false, false, false},
-                                           ModeCase{"Passive", true, false, false},
-                                           ModeCase{"TlsActive", false, true, false},
-                                           ModeCase{"TlsPassive", true, true, false},
-                                           ModeCase{"ProxyActive", false, false, true},
-                                           ModeCase{"ProxyPassive", true, false, true}),
-                         [](const ::testing::TestParamInfo<ModeCase>& i) { return std::string(i.param.name); });
+                         ::testing::Values(test::FtpMode{"Active", false, false, false},
+                                           test::FtpMode{"Passive", true, false, false},
+                                           test::FtpMode{"TlsActive", false, true, false},
+                                           test::FtpMode{"TlsPassive", true, true, false},
+                                           test::FtpMode{"ProxyActive", false, false, true},
+                                           test::FtpMode{"ProxyPassive", true, false, true}),
+                         test::ftpModeName);
 
 TEST(FtpSession, OpenFailuresShowWhatFailedAndLeaveTheSessionClosed) {
-    FtpTestServer server;
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
-    // A port where nothing listens: a second server, stopped.
-    int deadPort = 0;
-    {
-        FtpTestServer gone;
-        ASSERT_STARTED(gone);
-        deadPort = gone.port();
-    }
+    FtpTestSite site;
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
+    const int deadPort = test::deadFtpPort();
+    ASSERT_NE(deadPort, 0);
     struct Case {
         const char* name;
         void (*change)(ConversionSettings&, int deadPort);
@@ -339,9 +317,9 @@ TEST(FtpSession, AnEmptyDirectoryIsStillChangedToAndTypeIRefusedIsIgnored) {
 TEST(FtpSession, AFailedUploadIsRetriedOnce) {
     FtpServerOptions options;
     options.refuseStorOnce = true;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options);
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir local;
     writeFileBytes(local / "a.zip", randomBytes(3000, 9));
     StatusRecorder ui;
@@ -352,8 +330,8 @@ TEST(FtpSession, AFailedUploadIsRetriedOnce) {
     ftp.UploadArchive((local / "a.zip").string(), "z2.zip");
     ftp.CloseFtpConnection();
     EXPECT_TRUE(ui.fileErrors.empty());
-    EXPECT_TRUE(readFileBytes(server.root() / "aw" / "models" / "z1.zip") == randomBytes(3000, 9));
-    EXPECT_TRUE(readFileBytes(server.root() / "aw" / "models" / "z2.zip") == randomBytes(3000, 9));
+    EXPECT_TRUE(readFileBytes(site.uploads() / "z1.zip") == randomBytes(3000, 9));
+    EXPECT_TRUE(readFileBytes(site.uploads() / "z2.zip") == randomBytes(3000, 9));
     EXPECT_EQ(ftp.tally().uploaded, 2);
     EXPECT_EQ(ftp.tally().retried, 1);
     EXPECT_EQ(ftp.tally().failed, 0);
@@ -368,9 +346,9 @@ TEST(FtpSession, AFailedUploadIsRetriedOnce) {
 TEST(FtpSession, AServerThatDiesMidRunFailsEachLaterArchiveTwiceWithTheUploadMessage) {
     FtpServerOptions options;
     options.dieAfterStores = 1;
-    FtpTestServer server(options);
-    ASSERT_STARTED(server);
-    fs::create_directories(server.root() / "aw" / "models");
+    FtpTestSite site(options);
+    ASSERT_STARTED(site);
+    const FtpTestServer& server = site.server;
     ScratchDir local;
     writeFileBytes(local / "a.zip", randomBytes(1000, 1));
     StatusRecorder ui;
@@ -380,8 +358,8 @@ TEST(FtpSession, AServerThatDiesMidRunFailsEachLaterArchiveTwiceWithTheUploadMes
     for (const char* name : {"z1.zip", "z2.zip", "z3.zip"}) ftp.UploadArchive((local / "a.zip").string(), name);
     ftp.CloseFtpConnection();
     EXPECT_FALSE(ftp.connected());
-    EXPECT_TRUE(readFileBytes(server.root() / "aw" / "models" / "z1.zip") == randomBytes(1000, 1));
-    EXPECT_FALSE(fs::exists(server.root() / "aw" / "models" / "z2.zip"));
+    EXPECT_TRUE(readFileBytes(site.uploads() / "z1.zip") == randomBytes(1000, 1));
+    EXPECT_FALSE(fs::exists(site.uploads() / "z2.zip"));
     EXPECT_EQ(ftp.tally().uploaded, 1);
     EXPECT_EQ(ftp.tally().retried, 2);
     EXPECT_EQ(ftp.tally().failed, 2);

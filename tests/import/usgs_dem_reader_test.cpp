@@ -4,8 +4,10 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -648,6 +650,24 @@ TEST(UsgsDemLog, NothingWrittenWhenLoggingIsOff) {
     r.ws.settings.LogFile = logPath;
     ASSERT_EQ(r.readBytes(standardDem()), 0);
     EXPECT_FALSE(std::filesystem::exists(logPath));
+}
+
+// A log that cannot be opened or written is named once with the system's
+// reason; the read itself goes on.
+TEST(UsgsDemLog, ALogThatCannotBeWrittenIsNamedWithTheReason) {
+    const test::ScratchDir dir;
+    const struct {
+        std::string path;
+        int error;
+    } cases[] = {{(dir / "no-such-folder" / "read.log").string(), ENOENT}, {"/dev/full", ENOSPC}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        DemRun run;
+        run.ws.settings.LogEnable = true;
+        run.ws.settings.LogFile = c.path;
+        ASSERT_EQ(run.readBytes(standardDem()), 0);
+        EXPECT_EQ(run.ui.fileErrors, std::vector<std::string>{c.path + " (" + std::strerror(c.error) + ")"});
+    }
 }
 
 #if defined(__SANITIZE_ADDRESS__)

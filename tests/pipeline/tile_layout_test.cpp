@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "pipeline/propdump_writer.h"
+#include "tests/pipeline/layout_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale {
 namespace {
 
-constexpr std::int32_t kClock = 1234567;
+using test::kClock;
 
 struct WriterCall {
     std::string path;
@@ -101,45 +102,14 @@ public:
 };
 
 // A 4 x 4 cell selection (5 x 5 grid points) cut into 2 x 2 tiles of n = 2.
-class LayoutFixture : public ::testing::Test {
+class LayoutFixture : public test::LayoutRunFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(grid.allocate(7, 7));
-        for (int r = 0; r < 7; ++r)
-            for (int c = 0; c < 7; ++c) grid.cell(r, c) = 100 + 10 * r + c;
-        grid.LastRow = grid.LastCol = grid.RowLimit = grid.ColLimit = 6;
-        settings.Scaling = 1;  // n = 2
-        settings.RWXFile = "models/z";
-        settings.PropFile = (scratch / "prop.txt").string();
-        settings.CitizenNumber = "318";
-        settings.VerticalScale = "0.5";
+        setUpRun(7, [](int r, int c) { return 100 + 10 * r + c; }, 1);  // n = 2
         rect = {0, 0, 4, 4};
     }
 
-    LayoutResult run() {
-        ScanSelection(grid, rect);
-        RaiseSelectionRange(grid);
-        if (!settings.NoPropfile) state.PropdumpStream = OpenPropdump(settings.PropFile);
-        numbers = ReadLayoutNumbers(settings, rect, static_cast<float>(settings.ObjectSize + 1));
-        TileLoop loop{settings, grid, ui, state, heights, writer, &builder, &trees, [] { return kClock; }, objects};
-        const LayoutResult r = LayoutTiles(loop, numbers);
-        state.PropdumpStream.reset();
-        return r;
-    }
-
-    std::vector<std::string> propLines() const {
-        const std::string bytes = test::readFileBytes(settings.PropFile);
-        std::vector<std::string> lines;
-        std::size_t start = 0;
-        while (start < bytes.size()) {
-            const std::size_t end = bytes.find("\r\n", start);
-            EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
-            if (end == std::string::npos) break;
-            lines.push_back(bytes.substr(start, end - start));
-            start = end + 2;
-        }
-        return lines;
-    }
+    LayoutResult run() { return runTiles(writer, &builder, &trees, objects); }
 
     // Splits an object line into its integer fields and the trailing text.
     static std::vector<std::string> fields(const std::string& line) {
@@ -150,18 +120,10 @@ protected:
         return f;
     }
 
-    test::ScratchDir scratch;
-    ElevationGrid grid;
-    ConversionSettings settings;
-    WorkingRectangle rect;
-    test::RecordingUserInterface ui;
-    RunState state;
-    TileHeights heights{};
     RecordingWriter writer{heights, settings, ui};
     RecordingBuilder builder;
     OneTreePerTile trees;
     ObjectSink* objects = nullptr;  // null: the propdump file
-    LayoutNumbers numbers;
 };
 
 TEST_F(LayoutFixture, FourByFourCellsGiveFourNamedAndPlacedTiles) {

@@ -9,12 +9,13 @@
 #include "pipeline/generate_run.h"
 #include "pipeline/grid_shaping.h"
 #include "pipeline/propdump_writer.h"
+#include "tests/pipeline/layout_run_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace gorvale {
 namespace {
 
-constexpr std::int32_t kClock = 1234567;
+using test::kClock;
 
 // Writes nothing; the tree code only needs the loop around it.
 class NoModels : public TileModelWriter {
@@ -54,18 +55,11 @@ private:
 // of a cell give their own value. Selection: all of it, 8 x 8 cells.
 std::int32_t uneven(int r, int c) { return 200 + 40 * r + 25 * c + ((r * c) % 5) * 30; }
 
-class TreeRunFixture : public ::testing::Test {
+class TreeRunFixture : public test::LayoutRunFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(grid.allocate(9, 9));
-        fill(uneven);
-        grid.LastRow = grid.LastCol = grid.RowLimit = grid.ColLimit = 8;
-        settings.Scaling = 3;     // n = 4
+        setUpRun(9, uneven, 3);   // n = 4
         settings.ObjectSize = 0;  // u = 1: tiles of 10 m
-        settings.RWXFile = "models/z";
-        settings.PropFile = (scratch / "prop.txt").string();
-        settings.CitizenNumber = "318";
-        settings.VerticalScale = "0.5";
         settings.GenerateTrees = true;
         rect = {0, 0, 8, 8};
     }
@@ -78,29 +72,10 @@ protected:
     // A run as RunConversion makes it: scan, tree zones read with the
     // unraised range, range raised, then the tile loop.
     std::vector<std::string> run() {
-        ScanSelection(grid, rect);
-        trees.ReadZones(settings, grid, static_cast<float>(settings.ObjectSize + 1), worldSize);
-        RaiseSelectionRange(grid);
-        if (!settings.NoPropfile) state.PropdumpStream = OpenPropdump(settings.PropFile);
-        const LayoutNumbers numbers = ReadLayoutNumbers(settings, rect, static_cast<float>(settings.ObjectSize + 1));
-        TileLoop loop{settings, grid, ui, state, heights, writer, &bot, &trees, [] { return kClock; }};
-        LayoutTiles(loop, numbers);
-        state.PropdumpStream.reset();
+        runTiles(writer, &bot, &trees, nullptr, [this] {
+            trees.ReadZones(settings, grid, static_cast<float>(settings.ObjectSize + 1), worldSize);
+        });
         return propLines();
-    }
-
-    std::vector<std::string> propLines() const {
-        const std::string bytes = test::readFileBytes(settings.PropFile);
-        std::vector<std::string> lines;
-        std::size_t start = 0;
-        while (start < bytes.size()) {
-            const std::size_t end = bytes.find("\r\n", start);
-            EXPECT_NE(end, std::string::npos) << "every line ends in CR LF";
-            if (end == std::string::npos) break;
-            lines.push_back(bytes.substr(start, end - start));
-            start = end + 2;
-        }
-        return lines;
     }
 
     std::vector<std::string> treeLines() {
@@ -112,13 +87,6 @@ protected:
 
     TreeZoneRow& zone(int i) { return settings.TreeZones[static_cast<std::size_t>(i)]; }
 
-    test::ScratchDir scratch;
-    ElevationGrid grid;
-    ConversionSettings settings;
-    WorkingRectangle rect;
-    test::RecordingUserInterface ui;
-    RunState state;
-    TileHeights heights{};
     NoModels writer;
     RecordingBot bot{ui};
     LcgRandom random;  // as after a program start

@@ -2,39 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
 #include "import/grid_operations.h"
 #include "rwx/texture_zones.h"
 #include "tests/support/test_support.h"
+#include "tests/world/elevdump_heights.h"
 
 namespace gorvale {
 namespace {
 
+using test::dumpHeights;
 using test::RecordingUserInterface;
 using test::ScratchDir;
-
-// Heights of an elevation dump by node (x, z), from its lines.
-std::map<std::pair<int, int>, long> dumpHeights(const std::string& text) {
-    std::map<std::pair<int, int>, long> heights;
-    std::istringstream in(text);
-    std::string line;
-    std::getline(in, line);  // header
-    while (std::getline(in, line)) {
-        std::istringstream f(line);
-        int pa, pb, oa, ob, half, tc, hc;
-        if (!(f >> pa >> pb >> oa >> ob >> half >> tc >> hc)) continue;
-        std::vector<long> t(tc), h(hc);
-        for (long& v : t) f >> v;
-        for (long& v : h) f >> v;
-        const int side = 2 * half;
-        for (int m = 0; m < side; ++m)
-            for (int n = 0; n < side; ++n)
-                heights[{pa * 128 - 64 + oa + n, pb * 128 - 64 + ob + m}] = hc == 1 ? h[0] : h[m * 8 + n];
-    }
-    return heights;
-}
 
 TEST(NativeTerrainOffsets, TablesGiveEachRotationItsCodes) {
     EXPECT_EQ(CornerOffset(true, 0, 0), 128);

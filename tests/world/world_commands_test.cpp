@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <thread>
 
@@ -40,13 +41,15 @@ TEST(CellFromCoord, RoundsTowardMinusInfinity) {
     EXPECT_EQ(CellFromCoord(1000), 1);
 }
 
-// The propdump lines of a file without their timestamps, sorted.
-std::vector<std::string> propdumpObjects(const std::string& path) {
-    std::istringstream in(test::readFileBytes(path));
+// The propdump lines of a text after its header, without their timestamps
+// and line ends, sorted.
+std::vector<std::string> objectsOf(const std::string& text) {
+    std::istringstream in(text);
     std::vector<std::string> lines;
     std::string line;
     std::getline(in, line);  // header
     while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
         std::istringstream f(line);
         std::string owner, timestamp, rest;
         f >> owner >> timestamp;
@@ -56,6 +59,8 @@ std::vector<std::string> propdumpObjects(const std::string& path) {
     std::sort(lines.begin(), lines.end());
     return lines;
 }
+
+std::vector<std::string> propdumpObjects(const std::string& path) { return objectsOf(test::readFileBytes(path)); }
 
 class WorldCommands : public ::testing::Test {
 protected:
@@ -181,15 +186,35 @@ TEST_F(WorldCommands, WorldKilledDuringABuildEndsItWithTheReasonLogged) {
     EXPECT_NE(build.out.find("the world went away during the build"), std::string::npos) << build.out;
 }
 
-TEST_F(WorldCommands, DeletionWalkEndsWithAMessageWhenTheWorldIsKilled) {
+// The robot log's propdump lines ("0x" and the object number first) in the
+// form of propdumpObjects.
+std::vector<std::string> loggedObjects(const RobotLog& log) {
+    std::string text = "header\n";
+    for (const std::string& l : log.Lines())
+        if (l.rfind("0x", 0) == 0) text += l.substr(l.find(' ') + 1) + "\n";
+    return objectsOf(text);
+}
+
+// The world goes away before the walk (its first query is lost) or once
+// `killAfter` deletions have been answered, in the middle of a sector's
+// objects.
+class DeletionWalkKilled : public WorldCommands, public ::testing::WithParamInterface<int> {};
+
+TEST_P(DeletionWalkKilled, EndsWithTheReasonAndTheLogKeepsEveryObjectDeleted) {
+    const int killAfter = GetParam();
     seed();
+    const std::vector<std::string> before = objects("test");
     test::RecordingUserInterface ui;
     BuilderBot bot;
     bot.UniverseHost = "127.0.0.1";
     bot.UniversePort = std::to_string(world.port());
     ASSERT_EQ(bot.StartBot("1", "pw", kBotSpeedMaxPosition, "test"), 0);
+    int answered = 0;
+    bot.Log().OnLine = [&](const std::string& line) {
+        if (line.rfind("0x", 0) == 0 && ++answered == killAfter) world.Kill();
+    };
     ObjectDeletion deletion(bot, ui);
-    world.Kill();
+    if (killAfter == 0) world.Kill();
     deletion.StartDeletion(-5000, -5000, 0, false, {"*"}, 20000, -5000 + 30000);
     for (int tick = 0; tick < 2 * kQueryAnswerTicks && deletion.Running(); ++tick) {
         deletion.DeleteTimerTimer();
@@ -197,12 +222,41 @@ TEST_F(WorldCommands, DeletionWalkEndsWithAMessageWhenTheWorldIsKilled) {
     }
     EXPECT_FALSE(deletion.Running());
     EXPECT_TRUE(deletion.Failed());
+    EXPECT_FALSE(bot.Running());
+    EXPECT_TRUE(bot.PendingList.empty());
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().caption, kDeleteCaption);
-    bool logged = false;
-    for (const std::string& l : bot.Log().Lines()) logged = logged || l.rfind("Query error  (reason ", 0) == 0;
-    EXPECT_TRUE(logged);
+    EXPECT_NE(ui.messages.back().text.find("The connection to the world was lost in sector"), std::string::npos)
+        << ui.messages.back().text;
+
+    std::string log;
+    int refusedAtTheRequest = 0;
+    for (const std::string& l : bot.Log().Lines()) {
+        log += l + "\n";
+        if (l.rfind("Unable to delete object ", 0) == 0) ++refusedAtTheRequest;
+    }
+    EXPECT_NE(log.find("(reason 471) CONNECTION_LOST"), std::string::npos) << log;
+    // The walk ends at the first request the closed connection refuses.
+    EXPECT_LE(refusedAtTheRequest, 1) << log;
+
+    // Every object the world lost is in the robot log, so a build of the
+    // saved log can put it back.
+    const std::vector<std::string> after = objects("test");
+    std::vector<std::string> erased;
+    std::set_difference(before.begin(), before.end(), after.begin(), after.end(), std::back_inserter(erased));
+    // Counted: the deletions confirmed before the world went away (a request
+    // still on its way may have been carried out without an answer).
+    EXPECT_GE(deletion.Deleted(), killAfter) << log;
+    EXPECT_LE(static_cast<std::size_t>(deletion.Deleted()), erased.size()) << log;
+    const std::vector<std::string> logged = loggedObjects(bot.Log());
+    EXPECT_TRUE(std::includes(logged.begin(), logged.end(), erased.begin(), erased.end())) << log;
 }
+
+INSTANTIATE_TEST_SUITE_P(ServerKilled, DeletionWalkKilled, ::testing::Values(0, 2),
+                         [](const ::testing::TestParamInfo<int>& i) {
+                             return i.param == 0 ? std::string("BeforeTheWalk")
+                                                 : "After" + std::to_string(i.param) + "Deletions";
+                         });
 
 }  // namespace
 }  // namespace gorvale
