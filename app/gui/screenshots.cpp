@@ -1,12 +1,14 @@
 #include "app/gui/screenshots.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
 #include <QThread>
 
 #include "app/gui/main_window.h"
+#include "app/gui/terrain_dialogs.h"
 #include "views/area_view.h"
 #include "views/zone_view.h"
 
@@ -23,6 +25,28 @@ void settle() {
 bool save(QWidget* w, const QString& path) {
     settle();
     return w->grab().save(path, "PNG");
+}
+
+// The native-terrain side: the area dialog in both modes, and the two pages
+// the mode changes most. Leaves the window in object mode again.
+int takeTerrainScreenshots(MainWindow& window, const QString& dir) {
+    int failures = 0;
+    for (const auto& [exclusion, name] : {std::pair{false, "terrain-selection.png"}, {true, "terrain-exclusion.png"}}) {
+        TerrainAreaDialog dialog(OpenTerrainSelection(window.workspace(), false, exclusion), &window);
+        dialog.show();
+        failures += !save(&dialog, QDir(dir).filePath(name));
+    }
+    auto* terrain = window.findChild<QCheckBox*>("AW_Terrain");
+    auto* pages = window.findChild<QTabWidget*>("pages");
+    if (!terrain || !pages) return failures + 2;
+    terrain->click();
+    for (const auto& [page, name] : {std::pair{3, "terrain-zones.png"}, {4, "terrain-prop.png"}}) {
+        pages->setCurrentIndex(page);
+        failures += !save(&window, QDir(dir).filePath(name));
+    }
+    terrain->click();
+    pages->setCurrentIndex(0);
+    return failures;
 }
 
 }  // namespace
@@ -53,7 +77,9 @@ int takeScreenshots(MainWindow& window, const QString& dir) {
     failures += !save(window.zoneView(), QDir(dir).filePath("zone-view.png"));
     window.showSelectedArea();
     failures += !save(view, QDir(dir).filePath("dem-view-area.png"));
-    return failures;
+    view->close();
+    window.zoneView()->close();
+    return failures + takeTerrainScreenshots(window, dir);
 }
 
 }  // namespace gorvale::gui

@@ -9,7 +9,9 @@ namespace gorvale::gui {
 
 class MainWindow;
 
-// Saves page1..page7, dem-view, dem-view-area and zone-view PNGs into dir.
+// Saves page1..page7, dem-view, dem-view-area and zone-view PNGs into dir,
+// with an opened grid also terrain-selection, terrain-exclusion (the area
+// dialog) and terrain-zones, terrain-prop (two pages in native-terrain mode).
 // Returns the number of pictures that could not be written.
 int takeScreenshots(MainWindow& window, const QString& dir);
 
