@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 #include "app/core/project_file.h"
 #include "app/gui/main_window.h"
@@ -86,8 +87,8 @@ struct Shown {
 };
 
 // Records every message box instead of showing it; answers with `press`.
-std::vector<Shown>* recordBoxes(MainWindow& w, int press = 0) {
-    auto* shown = new std::vector<Shown>;
+std::shared_ptr<std::vector<Shown>> recordBoxes(MainWindow& w, int press = 0) {
+    auto shown = std::make_shared<std::vector<Shown>>();
     w.hooks.choose = [shown, press](const QString& caption, const QString& text, const QStringList& buttons) {
         shown->push_back({caption, text, buttons});
         return press;
@@ -270,7 +271,7 @@ private slots:
         QVERIFY(w.openElevationFile(sampleDem(), 1));
         ftpJob(w, dir, server.port());
         w.refreshControls();
-        std::unique_ptr<std::vector<Shown>> boxes(recordBoxes(w));
+        const auto boxes = recordBoxes(w);
         auto* box = child<QPlainTextEdit>(&w, "FtpStatus");
         int linesWhileRunning = 0;
         connect(box, &QPlainTextEdit::textChanged, &w, [&] { linesWhileRunning += w.running(); });
@@ -327,7 +328,7 @@ private slots:
         if (setting == "FtpHostPort") s.FtpHostPort = value.toStdString();
         if (setting == "FtpProxyPort") s.FtpProxyPort = value.toStdString();
         if (setting == "FtpPassword") s.FtpPassword = value.toStdString();
-        std::unique_ptr<std::vector<Shown>> boxes(recordBoxes(w));
+        const auto boxes = recordBoxes(w);
         w.generate();
         QVERIFY(!boxes->empty());
         const Shown& first = boxes->front();
@@ -356,7 +357,7 @@ private slots:
         s.PropFile = dir.filePath("elev.txt").toStdString();
         s.LogEnable = false;
         w.refreshControls();
-        std::unique_ptr<std::vector<Shown>> boxes(recordBoxes(w, press));
+        const auto boxes = recordBoxes(w, press);
         w.generate();
         QCOMPARE(boxes->size(), std::size_t{1});
         const Shown& b = boxes->front();
