@@ -122,11 +122,10 @@ void MainWindow::applyNativeTerrainView() {
     if (!captions) return;
     if (auto* noProp = findChild<QCheckBox*>("NoPropfile")) noProp->setText(QString::fromStdString(v.noPropfileCaption));
     if (propFileButton_) propFileButton_->setText(QString::fromStdString(v.propFileButtonCaption));
-    // A page without a caption has nothing to offer in this mode: its tab goes too.
-    for (const auto& [page, caption] : {std::pair{kRwxPage, v.rwxPageCaption}, {kTreePage, v.treePageCaption}}) {
-        pages_->setTabText(page, QString::fromStdString(caption));
-        pages_->setTabVisible(page, !caption.empty());
-    }
+    // The pages keep their (empty) tabs: "No RWX", which also governs the
+    // zone table, stays within reach.
+    pages_->setTabText(kRwxPage, QString::fromStdString(v.rwxPageCaption));
+    pages_->setTabText(kTreePage, QString::fromStdString(v.treePageCaption));
 }
 
 void MainWindow::switchNativeTerrainMode() {
