@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts gorvale under a virtual X server with the shipped example and saves
 # a PNG of every page, the bot group's two dialogs, the bot window during a
-# run into a local gorvale-world, the DEM view with a selection and the zone view into
+# run into a local gorvale-world, the DEM view with a selection, the zone view,
+# the native-terrain area dialog and two pages in native-terrain mode into
 # docs/screenshots/ (or the folder given second, e.g. for a QT_SCALE_FACTOR=2 check).
 set -euo pipefail
 cd "$(dirname "$0")/.."

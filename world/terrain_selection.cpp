@@ -92,6 +92,13 @@ NativeTerrainView SwitchNativeTerrainMode(ConversionSettings& s) {
         v.opacityZoneCaption = "Op";
         v.tagZoneCaption = "Tag";
         v.opacityColumnCaption = "Opacity";
+        v.zoneHints = {"The zone's texture is written with its own opacity",
+                       "The zone's polygons are tagged",
+                       "Opacity written with the zone's texture (0 to 1)",
+                       "Tag value written for the zone's polygons",
+                       "First number of the numbered texture names",
+                       "Number of numbered textures; 1 means a single, unnumbered name"};
+        v.verticalOffsetHint = "Ground level offset in the file's units";
     }
     return v;
 }

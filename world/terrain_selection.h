@@ -39,8 +39,11 @@ struct NativeTerrainView {
     std::string noPropfileCaption, propFileButtonCaption;
     std::string rwxPageCaption, treePageCaption;
     std::string opacityZoneCaption, tagZoneCaption, opacityColumnCaption;
-    std::vector<std::string> zoneHints;  // corner, edge, transition, tag, suffix, count (terrain mode only)
-    std::string verticalOffsetHint;      // terrain mode only
+    // Hints of the zone fields OpacityZone, ObjectTagZone, OpacityValue,
+    // TagStartValue, NameSuffixFrom and NumberOfTexts, in that order, and of
+    // VerticalOffset: the terrain meanings, or the object-mode ones.
+    std::vector<std::string> zoneHints;
+    std::string verticalOffsetHint;
 };
 
 // Switching AW_Terrain (also WorldVersion4's handler): turns off what the

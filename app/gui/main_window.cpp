@@ -40,6 +40,7 @@
 #include "app/core/project_hooks.h"
 #include "app/gui/robot_window.h"
 #include "app/gui/settings_dialogs.h"
+#include "app/gui/terrain_dialogs.h"
 #include "app/gui/world_dialogs.h"
 #include "import/expand_grid.h"
 #include "import/format_dispatch.h"
@@ -49,6 +50,7 @@
 #include "pipeline/window_values.h"
 #include "views/area_view.h"
 #include "views/zone_view.h"
+#include "world/terrain_selection.h"
 
 namespace gorvale::gui {
 namespace {
@@ -59,7 +61,6 @@ std::string s8(const QString& s) { return s.toStdString(); }
 constexpr const char* kRobotBusyText =
     "The builder bot is still at work.\nPress STOP!! I changed my mind! or wait until it has finished.";
 
-const char* kLaterTip = "Needs the builder bot and the world connection, which this version does not have yet.";
 
 // Qt's filter for one of the open dialog's file types ("USGS DEM (*.dem *.DEM)").
 QString qtFilter(const char* name, const char* patterns) {
@@ -296,6 +297,7 @@ void MainWindow::refreshControls() {
                                                   ? SingleObjectGroundControls{"NamePrefix", false, true}
                                                   : SingleObjectGroundControls{"Target Rwx Prefix", true, false};
     if (rwxPrefixLabel_) rwxPrefixLabel_->setText(single.PrefixButtonText);
+    applyNativeTerrainView();
 }
 
 // ---- pages ---------------------------------------------------------------
@@ -363,8 +365,11 @@ QWidget* MainWindow::buildElevationPage() {
     b->addWidget(selected, 6, 2, 1, 2);
     auto* excluded = new QPushButton("Set Excluded Rectangle ...");
     excluded->setObjectName("SetExcludedRectangle");
-    excluded->setEnabled(false);
-    excluded->setToolTip(kLaterTip);
+    excluded->setToolTip("Place the exclusion rectangle around the centre, in grid points");
+    // Shown by the core once an elevation dump was opened with "Exclude Rectangle" on.
+    excluded->hide();
+    connect(excluded, &QPushButton::clicked, this, &MainWindow::setExcludedRectangle);
+    commandWidgets_.push_back({Command::SetExcludedRectangle, excluded});
     b->addWidget(excluded, 7, 0, 1, 2);
     check(b, 7, 2, "Exclude Rectangle", s.ExcludeRectangle, "ExcludeRectangle");
     layout->addWidget(box, 1, 0);
@@ -486,12 +491,19 @@ QWidget* MainWindow::buildWorldPage() {
 
     auto* terrain = new QGroupBox("AW Terrain");
     auto* t = new QGridLayout(terrain);
-    check(t, 0, 0, "Create AW Terrain", s.AW_Terrain, "AW_Terrain");
-    check(t, 1, 0, "Target world is 4.x", s.WorldVersion4, "WorldVersion4");
+    QCheckBox* awTerrain = check(t, 0, 0, "Create AW Terrain", s.AW_Terrain, "AW_Terrain");
+    QCheckBox* version4 = check(t, 1, 0, "Target world is 4.x", s.WorldVersion4, "WorldVersion4");
+    version4->setToolTip("The world takes heights up to 1000 m (else 327.64 m)");
+    // One handler serves both switches.
+    for (QCheckBox* b : {awTerrain, version4})
+        connect(b, &QCheckBox::toggled, this, &MainWindow::switchNativeTerrainMode);
     auto* preset = new QPushButton("Preset Terrain in AW ...");
     preset->setObjectName("PresetTerrain");
-    preset->setEnabled(false);
-    preset->setToolTip(kLaterTip);
+    preset->setToolTip("Place the terrain's area around the elevation dump's origin, in grid points");
+    // Shown by the core once an elevation dump was opened.
+    preset->hide();
+    connect(preset, &QPushButton::clicked, this, &MainWindow::presetTerrain);
+    commandWidgets_.push_back({Command::PresetTerrain, preset});
     t->addWidget(preset, 2, 0, 1, 2);
     layout->addWidget(terrain, 1, 1);
     layout->setRowStretch(2, 1);
@@ -547,7 +559,8 @@ QWidget* MainWindow::buildRwxPage() {
     }
     layout->addWidget(look, 0, 1);
 
-    auto* ftp = new QGroupBox("FTP upload");
+    auto* ftp = new QGroupBox("FTP parameters");
+    ftp->setObjectName("FtpGroup");
     auto* f = new QGridLayout(ftp);
     ruled(check(f, 0, 0, "FtpToHost", s.FtpToHost, "FtpToHost"), ControlGroup::FtpSwitch);
     const auto ftpGroup = ControlGroup::FtpParameters;
@@ -558,6 +571,16 @@ QWidget* MainWindow::buildRwxPage() {
     ruled(text(f, 5, 0, "Ftp Target Directory:", s.FtpDirectory, {}, "FtpDirectory"), ftpGroup);
     ruled(text(f, 6, 0, "Proxy:", s.FtpProxy, {}, "FtpProxy"), ftpGroup);
     ruled(text(f, 7, 0, "ProxyPort:", s.FtpProxyPort, {}, "FtpProxyPort"), ftpGroup);
+    // Each FTP status text of a run, one line each.
+    ftpStatus_ = new QPlainTextEdit;
+    ftpStatus_->setObjectName("FtpStatus");
+    ftpStatus_->setReadOnly(true);
+    ftpStatus_->setToolTip("What the FTP session did during the last runs");
+    ftpStatus_->setMinimumHeight(90);
+    f->addWidget(ruled(ftpStatus_, ftpGroup), 8, 0, 1, 2);
+    // The fields' captions go grey with their fields.
+    for (QLabel* label : ftp->findChildren<QLabel*>())
+        if (label->buddy()) ruled(label, ftpGroup);
     layout->addWidget(ftp, 0, 2);
     layout->setRowStretch(1, 1);
     return page;
@@ -609,7 +632,11 @@ QWidget* MainWindow::buildTexturePage() {
     auto* t = new QGridLayout(rowsWidget);
     const QStringList heads = {"Object Zones", "Low",     "High",    "TextureTop", "Bottom", "Suffix", "# of Textures",
                                "TagValue",     "Opacity", "Op",      "Flat",       "High",   "Tag",    "Colour"};
-    for (int c = 0; c < heads.size(); ++c) t->addWidget(new QLabel("<b>" + heads[c] + "</b>"), 0, c);
+    for (int c = 0; c < heads.size(); ++c) {
+        auto* head = new QLabel("<b>" + heads[c] + "</b>");
+        head->setObjectName(QString("TextureHead%1").arg(c));
+        t->addWidget(head, 0, c);
+    }
     for (int n = 0; n < kZoneRows; ++n) {
         TextureZoneRow& z = s.TextureZones[n];
         const int r = n + 1;
@@ -668,7 +695,19 @@ QWidget* MainWindow::buildPropPage() {
     ruled(check(g, 1, 0, "Flush with Ground", s.FlushWithGround, "FlushWithGround"), prop);
     ruled(check(g, 2, 0, "CreateBumpAtGZ", s.CreateBumpAtGZ, "CreateBumpAtGZ"), prop);
     ruled(text(g, 3, 0, "Citizen Number:", s.CitizenNumber, {}, "CitizenNumber"), prop);
-    ruled(text(g, 4, 0, "Prop File", s.PropFile, "Path of the propdump file", "PropFile"), ControlGroup::PropFile);
+    ruled(text(g, 4, 0, {}, s.PropFile, "Path of the propdump file", "PropFile"), ControlGroup::PropFile);
+    // Its caption says which file it is: the propdump, or the elevation dump of native terrain.
+    propFileButton_ = new QPushButton("Prop File");
+    propFileButton_->setObjectName("PropFileButton");
+    propFileButton_->setToolTip("Choose the file");
+    g->addWidget(ruled(propFileButton_, ControlGroup::PropFile), 4, 0);
+    connect(propFileButton_, &QPushButton::clicked, this, [this] {
+        const QString f = askFileName(propFileButton_->text(), "Text files (*.txt);;All Files (*)", "txt", true);
+        if (f.isEmpty()) return;
+        ws_.settings.PropFile = s8(f);
+        changed();
+        refreshControls();
+    });
     ruled(text(g, 5, 0, "Prop Elevation:", s.PropElevation, "Elevation of the placement, in centimetres", "PropElevation"),
           prop);
     g->addWidget(new QLabel("Prop Center (in cm)"), 6, 0, 1, 2);
@@ -736,12 +775,6 @@ QWidget* MainWindow::buildPropPage() {
         command->setToolTip(c.hint);
         connect(command, &QPushButton::clicked, this, c.run);
         b->addWidget(command, row++, 0, 1, 2);
-    }
-    for (const char* caption : {"Preset Terrain in AW ..."}) {
-        auto* later = new QPushButton(caption);
-        later->setEnabled(false);
-        later->setToolTip(kLaterTip);
-        b->addWidget(later, row++, 0, 1, 2);
     }
     layout->addWidget(bot, 0, 1);
     layout->setRowStretch(1, 1);
@@ -902,9 +935,10 @@ QString MainWindow::askFileName(const QString& caption, const QString& filter, c
     return dialog.selectedFiles().first();
 }
 
-int MainWindow::choose(const QString& caption, const QString& text, const QStringList& buttons) {
+int MainWindow::choose(const QString& caption, const QString& text, const QStringList& buttons, int icon) {
     if (hooks.choose) return hooks.choose(caption, text, buttons);
     QMessageBox box(this);
+    box.setIcon(static_cast<QMessageBox::Icon>(icon));
     box.setWindowTitle(caption);
     box.setText(text);
     std::vector<QAbstractButton*> made;
@@ -1099,7 +1133,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // ---- UserInterface -------------------------------------------------------
 
-Answer MainWindow::message(const std::string& text, const std::string& caption, MessageKind, Buttons buttons) {
+Answer MainWindow::message(const std::string& text, const std::string& caption, MessageKind kind, Buttons buttons) {
     QStringList names;
     std::vector<Answer> answers;
     switch (buttons) {
@@ -1112,13 +1146,20 @@ Answer MainWindow::message(const std::string& text, const std::string& caption, 
             answers = {Answer::Yes, Answer::No, Answer::Cancel};
             break;
     }
-    const int i = choose(q(caption), q(text), names);
+    QMessageBox::Icon icon = QMessageBox::Information;
+    switch (kind) {
+        case MessageKind::Information: icon = QMessageBox::Information; break;
+        case MessageKind::Warning: icon = QMessageBox::Warning; break;
+        case MessageKind::Error: icon = QMessageBox::Critical; break;
+        case MessageKind::Confirmation: icon = QMessageBox::Question; break;
+    }
+    const int i = choose(q(caption), q(text), names, icon);
     if (i >= 0 && i < static_cast<int>(answers.size())) return answers[i];
     return answers.size() > 1 ? answers.back() : Answer::Ok;
 }
 
 void MainWindow::fileError(const std::string& detail) {
-    choose("Error", QString(kFileErrorLine) + "\n" + q(detail), {"OK"});
+    choose("Error", QString(kFileErrorLine) + "\n" + q(detail), {"OK"}, QMessageBox::Critical);
 }
 
 std::optional<std::string> MainWindow::ask(const AskRequest& request) {
@@ -1159,6 +1200,10 @@ void MainWindow::gridFactsChanged() {
 }
 
 void MainWindow::setStatus(int panel, const std::string& text) {
+    if (panel == kStatusPanelFtp) {
+        if (ftpStatus_) ftpStatus_->appendPlainText(q(text));
+        return;
+    }
     if (panel < 0 || panel > 1) return;
     statusPanels_[panel]->setText(q(text));
     // During a run the first panel shows each model's path before it is written.
@@ -1173,8 +1218,16 @@ void MainWindow::setWindowTitle(const std::string& text) { QMainWindow::setWindo
 void MainWindow::setProgress(int position) { progress_->setValue(position); }
 
 void MainWindow::setCommandEnabled(Command which, bool enabled) {
-    for (auto& [c, w] : commandWidgets_)
-        if (c == which) w->setEnabled(enabled && !(c == Command::Generate && running_));
+    // The two area-dialog buttons are shown or hidden rather than greyed.
+    if (which == Command::PresetTerrain) presetShown_ = enabled;
+    const bool shownNotGreyed = which == Command::PresetTerrain || which == Command::SetExcludedRectangle;
+    for (auto& [c, w] : commandWidgets_) {
+        if (c != which) continue;
+        if (shownNotGreyed)
+            w->setVisible(enabled);
+        else
+            w->setEnabled(enabled && !(c == Command::Generate && running_));
+    }
 }
 
 void MainWindow::setBusy(bool busy) {

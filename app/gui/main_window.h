@@ -10,12 +10,14 @@
 #include <functional>
 #include <optional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "base/user_interface.h"
 #include "views/dialog_hooks.h"
 #include "pipeline/control_rules.h"
 #include "pipeline/workspace.h"
+#include "world/terrain_selection.h"
 
 class QCheckBox;
 class QComboBox;
@@ -72,6 +74,10 @@ public:
     void showSelectedArea();
     void showFullPicture();
     void showZones();
+    // "Preset Terrain in AW ..." and "Set Excluded Rectangle ...": the modal
+    // area dialog; OK applies it, Cancel changes nothing.
+    void presetTerrain();
+    void setExcludedRectangle();
     // Every control from the settings (after loading, picking, snapping).
     void refreshControls();
     int pageCount() const;
@@ -133,7 +139,13 @@ private:
     void rebuildScaleList();
 
     QString askFileName(const QString& caption, const QString& filter, const QString& suffix, bool save);
-    int choose(const QString& caption, const QString& text, const QStringList& buttons);
+    // icon: a QMessageBox::Icon value for the box (none by default).
+    int choose(const QString& caption, const QString& text, const QStringList& buttons, int icon = 0);
+    // Native-terrain mode: the AW_Terrain (and WorldVersion4) switch handler,
+    // and what the window shows for the current settings.
+    void switchNativeTerrainMode();
+    void applyNativeTerrainView();
+    void terrainAreaDialog(bool exclusion);
 
     Workspace ws_;
     std::optional<std::string> pendingDtedMerge_;  // kept from the "DTED grid size" dialog
@@ -153,6 +165,15 @@ private:
     QLabel* statusPanels_[2] = {nullptr, nullptr};
     QPlainTextEdit* logPage_ = nullptr;
     QComboBox* scaleList_ = nullptr;
+    QPlainTextEdit* ftpStatus_ = nullptr;
+    QPushButton* propFileButton_ = nullptr;
+    // The widgets the native-terrain mode shows, hides or re-captions, with their role.
+    std::vector<std::pair<QWidget*, int>> terrainItems_;
+    // The core shows the preset button once an elevation dump was opened;
+    // the area dialog's centre is then the dump's origin.
+    bool presetShown_ = false;
+    // The mode's captions stay as built until the mode was first applied.
+    bool terrainCaptionsApplied_ = false;
     QLabel* rwxPrefixLabel_ = nullptr;
     std::vector<std::pair<Command, QWidget*>> commandWidgets_;
     struct RuleTarget {

@@ -14,6 +14,7 @@
 #include "app/gui/main_window.h"
 #include "app/gui/robot_window.h"
 #include "app/gui/world_dialogs.h"
+#include "app/gui/terrain_dialogs.h"
 #include "views/area_view.h"
 #include "views/zone_view.h"
 
@@ -105,6 +106,28 @@ int shootRobotDuringRun(MainWindow& window, const QString& world, const QString&
     return saved ? 0 : 1;
 }
 
+// The native-terrain side: the area dialog in both modes, and the two pages
+// the mode changes most. Leaves the window in object mode again.
+int takeTerrainScreenshots(MainWindow& window, const QString& dir) {
+    int failures = 0;
+    for (const auto& [exclusion, name] : {std::pair{false, "terrain-selection.png"}, {true, "terrain-exclusion.png"}}) {
+        TerrainAreaDialog dialog(OpenTerrainSelection(window.workspace(), false, exclusion), &window);
+        dialog.show();
+        failures += !save(&dialog, QDir(dir).filePath(name));
+    }
+    auto* terrain = window.findChild<QCheckBox*>("AW_Terrain");
+    auto* pages = window.findChild<QTabWidget*>("pages");
+    if (!terrain || !pages) return failures + 2;
+    terrain->click();
+    for (const auto& [page, name] : {std::pair{3, "terrain-zones.png"}, {4, "terrain-prop.png"}}) {
+        pages->setCurrentIndex(page);
+        failures += !save(&window, QDir(dir).filePath(name));
+    }
+    terrain->click();
+    pages->setCurrentIndex(0);
+    return failures;
+}
+
 }  // namespace
 
 int takeScreenshots(MainWindow& window, const QString& dir) {
@@ -136,7 +159,9 @@ int takeScreenshots(MainWindow& window, const QString& dir) {
     failures += !save(window.zoneView(), QDir(dir).filePath("zone-view.png"));
     window.showSelectedArea();
     failures += !save(view, QDir(dir).filePath("dem-view-area.png"));
-    return failures;
+    view->close();
+    window.zoneView()->close();
+    return failures + takeTerrainScreenshots(window, dir);
 }
 
 }  // namespace gorvale::gui

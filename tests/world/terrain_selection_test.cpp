@@ -69,6 +69,12 @@ TEST(TerrainSelection, ModeSwitchTurnsOffWhatTheModeExcludes) {
     EXPECT_EQ(off.propFileButtonCaption, "Prop File");
     EXPECT_EQ(off.treePageCaption, "Tree Zones");
     EXPECT_EQ(s.CliffTextureName, "terrain61");  // unchanged
+    // Both modes hint every zone field the window shows a hint for.
+    ASSERT_EQ(on.zoneHints.size(), 6u);
+    ASSERT_EQ(off.zoneHints.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_NE(on.zoneHints[i], off.zoneHints[i]) << i;
+    EXPECT_EQ(on.verticalOffsetHint, "Lowers the terrain with the given amount (in centimeters).");
+    EXPECT_FALSE(off.verticalOffsetHint.empty());
 }
 
 }  // namespace
