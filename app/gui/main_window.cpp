@@ -233,6 +233,25 @@ QLineEdit* MainWindow::text(QGridLayout* grid, int row, int col, const QString& 
     return edit;
 }
 
+// A zone-table cell: the bound control alone in its column (no caption
+// label beside it, as every row repeats the column's heading).
+QCheckBox* MainWindow::zoneCheck(QGridLayout* grid, int row, int col, const QString& caption, bool& member,
+                                 const QString& objectName) {
+    QCheckBox* box = check(grid, row, col, caption, member, objectName);
+    grid->removeWidget(box);
+    grid->addWidget(box, row, col);
+    return box;
+}
+
+QLineEdit* MainWindow::zoneText(QGridLayout* grid, int row, int col, std::string& member, const QString& objectName,
+                                int maxWidth) {
+    QLineEdit* edit = text(grid, row, col - 1, {}, member, {}, objectName);
+    grid->removeWidget(edit);
+    grid->addWidget(edit, row, col);
+    edit->setMaximumWidth(maxWidth);
+    return edit;
+}
+
 QComboBox* MainWindow::choice(QGridLayout* grid, int row, int col, const QString& caption, const QStringList& items,
                               int& member, const QString& objectName) {
     auto* combo = new QComboBox;
@@ -641,16 +660,11 @@ QWidget* MainWindow::buildTexturePage() {
         TextureZoneRow& z = s.TextureZones[n];
         const int r = n + 1;
         auto addCheck = [&](int col, const QString& caption, bool& member, const QString& name) {
-            QCheckBox* b = check(t, r, col, caption, member, QString("Texture%1%2").arg(name).arg(n));
-            t->removeWidget(b);
-            t->addWidget(b, r, col);
-            ruled(b, ControlGroup::ZoneColumns);
+            ruled(zoneCheck(t, r, col, caption, member, QString("Texture%1%2").arg(name).arg(n)),
+                  ControlGroup::ZoneColumns);
         };
         auto addText = [&](int col, std::string& member, const QString& name) {
-            auto* edit = text(t, r, col - 1, {}, member, {}, QString("Texture%1%2").arg(name).arg(n));
-            t->removeWidget(edit);
-            t->addWidget(edit, r, col);
-            edit->setMaximumWidth(90);
+            QLineEdit* edit = zoneText(t, r, col, member, QString("Texture%1%2").arg(name).arg(n), 90);
             ruled(edit, name == "RWXBottomName" ? ControlGroup::BottomNames : ControlGroup::ZoneColumns);
             if (name == "Lowest" || name == "Highest") boundFields.push_back({edit, name == "Lowest"});
         };
@@ -810,17 +824,10 @@ QWidget* MainWindow::buildTreePage() {
         TreeZoneRow& z = s.TreeZones[n];
         const int r = n + 1;
         auto addCheck = [&](int col, const QString& caption, bool& member, const QString& name) {
-            QCheckBox* b = check(t, r, col, caption, member, QString("Tree%1%2").arg(name).arg(n));
-            t->removeWidget(b);
-            t->addWidget(b, r, col);
-            ruled(b, ControlGroup::TreeRows);
+            ruled(zoneCheck(t, r, col, caption, member, QString("Tree%1%2").arg(name).arg(n)), ControlGroup::TreeRows);
         };
         auto addText = [&](int col, std::string& member, const QString& name) {
-            auto* edit = text(t, r, col - 1, {}, member, {}, QString("Tree%1%2").arg(name).arg(n));
-            t->removeWidget(edit);
-            t->addWidget(edit, r, col);
-            ruled(edit, ControlGroup::TreeRows);
-            edit->setMaximumWidth(110);
+            ruled(zoneText(t, r, col, member, QString("Tree%1%2").arg(name).arg(n), 110), ControlGroup::TreeRows);
         };
         addCheck(0, QString::asprintf("Zone%d", n + 1), z.ObjectZone, "ObjectZone");
         addText(1, z.Lowest, "Lowest");

@@ -111,6 +111,11 @@ private:
     QComboBox* choice(QGridLayout* grid, int row, int col, const QString& caption, const QStringList& items,
                       int& member, const QString& objectName = {});
     QLabel* readout(QGridLayout* grid, int row, int col, const QString& caption, Label which);
+    // One cell of a zone-table row (texture or tree zones).
+    QCheckBox* zoneCheck(QGridLayout* grid, int row, int col, const QString& caption, bool& member,
+                         const QString& objectName);
+    QLineEdit* zoneText(QGridLayout* grid, int row, int col, std::string& member, const QString& objectName,
+                        int maxWidth);
     QPushButton* swatch(Colour& member, const QString& objectName);
     // The widget is enabled as the core's rule for its group says.
     template <typename W>
