@@ -366,25 +366,26 @@ bool HelperRaster::readReply(std::string& line) {
         if (error_.empty()) error_ = "the GDAL reader process ended early";
         return false;
     }
-    for (const char* prefix : {"error ", "nogdal "}) {
-        if (line.rfind(prefix, 0) == 0) {
-            error_ = unescape(line.substr(std::strlen(prefix)));
-            if (prefix[0] == 'n') error_ = "GDAL is not available: " + error_;
-            endHelper();
-            return false;
-        }
-    }
-    return true;
+    const bool failed = line.rfind("error ", 0) == 0;
+    const bool noGdal = line.rfind("nogdal ", 0) == 0;
+    if (!failed && !noGdal) return true;
+    error_ = unescape(line.substr(line.find(' ') + 1));
+    if (noGdal) error_ = "GDAL is not available: " + error_;
+    endHelper();
+    return false;
 }
 
 void HelperRaster::endHelper() {
     if (pid_ <= 0) return;
     // The helper ends by itself once the conversation is over; one still
-    // waiting for "go" (a refused raster) is not worth waiting for.
+    // waiting for "go" (a refused raster) reads the end of its input and
+    // ends too. Both our streams share one socket, so its sending side is
+    // shut explicitly.
     if (toHelper_) {
         std::fclose(toHelper_);
         toHelper_ = nullptr;
     }
+    if (fromHelper_) ::shutdown(::fileno(fromHelper_), SHUT_WR);
     int status = 0;
     for (int i = 0; i < 100; ++i) {
         const pid_t done = ::waitpid(pid_, &status, WNOHANG);
