@@ -98,7 +98,7 @@ NativeTerrainView SwitchNativeTerrainMode(ConversionSettings& s) {
                        "Tag value written for the zone's polygons",
                        "First number of the numbered texture names",
                        "Number of numbered textures; 1 means a single, unnumbered name"};
-        v.verticalOffsetHint = "Ground level offset in the file's units";
+        v.verticalOffsetHint = kObjectVerticalOffsetHint;
     }
     return v;
 }

@@ -31,6 +31,9 @@ TerrainSelectionDialog OpenTerrainSelection(const GridContext& ws, bool presetSh
 // PropCenterNS/PropCenterWE, VerticalScale "0.01" and DVerticalScale off.
 void AcceptTerrainSelection(GridContext& ws, const TerrainSelectionDialog& d, bool exclusion);
 
+// VerticalOffset's hint outside native-terrain mode.
+inline constexpr const char* kObjectVerticalOffsetHint = "Ground level offset in the file's units";
+
 // What the main window shows in or out of native-terrain mode.
 struct NativeTerrainView {
     bool terrainControlsShown = false;  // RotateBot2 group, DontRotate, WorldVersion4, DeleteOldTerrain, FixGZ

@@ -445,7 +445,7 @@ QWidget* MainWindow::buildWorldPage() {
 
     auto* box = new QGroupBox("World");
     auto* g = new QGridLayout(box);
-    text(g, 0, 0, "Vertical Offset", s.VerticalOffset, "Ground level offset in the file's units", "VerticalOffset");
+    text(g, 0, 0, "Vertical Offset", s.VerticalOffset, kObjectVerticalOffsetHint, "VerticalOffset");
     QStringList sizes;
     for (int i = 1; i <= 12; ++i) sizes << QString("%1 m").arg(i * 10);
     QComboBox* size = choice(g, 1, 0, "Object Size", sizes, s.ObjectSize, "ObjectSize");
