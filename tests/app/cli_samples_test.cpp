@@ -26,25 +26,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string out;  // stdout and stderr together
-};
+using test::CommandResult;
 
 CommandResult runCli(const std::string& arguments, const std::string& folder = "") {
     std::string command;
     if (!folder.empty()) command = "cd '" + folder + "' && ";
     command += "TEMP=" + fs::temp_directory_path().string() + " " + std::string(GORVALE_CLI_PATH) + " " +
                arguments + " 2>&1";
-    CommandResult r;
-    FILE* p = popen(command.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return test::runShell(command);
 }
 
 // The number after "key": in the one-line JSON of info --json.

@@ -87,16 +87,7 @@ bool haveUnzip() { return std::system("command -v unzip >/dev/null 2>&1") == 0; 
 
 int runQuiet(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
 
-std::string runOutput(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[256];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
+std::string runOutput(const std::string& command) { return test::runShell(command).out; }
 
 class RecordingUploader : public ArchiveUploader {
 public:

@@ -577,18 +577,8 @@ TEST_F(GdalRasterSamples, WithoutItsGdalReaderOrModuleTheProgramSaysSoAndReadsEv
     std::filesystem::copy_file(GORVALE_CLI_PATH, cli);
     writeRaster(n43(), {}, "GTiff", dir / "n43.tif");
     auto run = [&](const std::string& file) {
-        test::CommandResult r;
-        const std::string command =
-            "GORVALE_GDAL_MODULE= GORVALE_GDAL_HELPER= LD_LIBRARY_PATH= PATH=/usr/bin:/bin " + cli.string() + " info " +
-            file + " 2>&1";
-        FILE* p = popen(command.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        const int status = pclose(p);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        return test::runShell("GORVALE_GDAL_MODULE= GORVALE_GDAL_HELPER= LD_LIBRARY_PATH= PATH=/usr/bin:/bin " +
+                              cli.string() + " info " + file + " 2>&1");
     };
     const std::filesystem::path helper = std::filesystem::path(GORVALE_CLI_PATH).parent_path() / kGdalHelperFile;
     for (const char* expected : {"the GDAL reader process gorvale-gdal-read could not be started: No such file",

@@ -273,15 +273,7 @@ TEST_F(TerrainExport, GdalOpensTheTerragenExport) {
     fillGrid(ws, 30, 40, [](int r, int c) { return 200 + 20 * r - 3 * c; });
     const std::string path = (dir / "gdal.ter").string();
     ASSERT_EQ(ExportTerrain(ws, ExportFormat::Terragen, path, 1, false), 0);
-    auto run = [](const std::string& command) {
-        std::string out;
-        if (FILE* p = popen(command.c_str(), "r")) {
-            char buf[512];
-            while (std::fgets(buf, sizeof buf, p)) out += buf;
-            pclose(p);
-        }
-        return out;
-    };
+    auto run = [](const std::string& command) { return test::runShell(command).out; };
     const std::string info = run("gdalinfo -stats --config GDAL_PAM_ENABLED NO '" + path + "' 2>&1");
     EXPECT_NE(info.find("Driver: Terragen/"), std::string::npos) << info;
     EXPECT_NE(info.find("Size is 40, 30"), std::string::npos) << info;

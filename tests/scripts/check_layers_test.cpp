@@ -16,14 +16,7 @@ namespace {
 test::CommandResult runCheck(const std::filesystem::path& root) {
     const std::string command = std::string("'") + GORVALE_SOURCE_DIR + "/scripts/check_layers.sh' '" +
                                 root.string() + "' 2>&1";
-    test::CommandResult result;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return result;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) result.out += buffer;
-    const int status = pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::runShell(command);
 }
 
 void writeSource(const test::ScratchDir& dir, const std::string& file, const std::string& include) {

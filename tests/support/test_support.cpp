@@ -78,12 +78,7 @@ CurrentDirectory::~CurrentDirectory() {
     std::filesystem::current_path(saved_, ec);
 }
 
-CommandResult runCli(const std::string& arguments, const std::string& folder) {
-    // A TEMP of its own, so that tests running side by side never share temporary models.
-    ScratchDir temp;
-    const std::string command = (folder.empty() ? std::string() : "cd '" + folder + "' && ") + "TEMP=" +
-                                temp.path().string() + " " + std::string(GORVALE_CLI_PATH) + " " + arguments +
-                                " 2>&1";
+CommandResult runShell(const std::string& command) {
     CommandResult r;
     FILE* p = popen(command.c_str(), "r");
     if (!p) return r;
@@ -93,6 +88,15 @@ CommandResult runCli(const std::string& arguments, const std::string& folder) {
     const int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+CommandResult runCli(const std::string& arguments, const std::string& folder) {
+    // A TEMP of its own, so that tests running side by side never share temporary models.
+    ScratchDir temp;
+    const std::string command = (folder.empty() ? std::string() : "cd '" + folder + "' && ") + "TEMP=" +
+                                temp.path().string() + " " + std::string(GORVALE_CLI_PATH) + " " + arguments +
+                                " 2>&1";
+    return runShell(command);
 }
 
 std::string examplePath(const std::string& name) {

@@ -81,6 +81,9 @@ struct CommandResult {
     int exitCode = -1;
     std::string out;
 };
+// Runs a shell command line; its standard output and exit code (-1 when it
+// could not be run or did not exit).
+CommandResult runShell(const std::string& command);
 // Runs gorvale-cli with stdout and stderr together, in folder when given.
 CommandResult runCli(const std::string& arguments, const std::string& folder = "");
 // A file of the repository's examples/ folder.

@@ -31,15 +31,9 @@ int reap(pid_t pid, int timeoutMs) {
 
 int runWorldTool(const std::filesystem::path& db, const std::string& arguments, std::string* output) {
     const std::string command = std::string(GORVALE_WORLD_PATH) + " --db '" + db.string() + "' " + arguments + " 2>&1";
-    std::FILE* p = ::popen(command.c_str(), "r");
-    if (!p) return -1;
-    std::string out;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int status = ::pclose(p);
-    if (output) *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const CommandResult r = runShell(command);
+    if (output) *output = r.out;
+    return r.exitCode;
 }
 
 LocalWorld::LocalWorld() : db_(dir_ / "world.db") {

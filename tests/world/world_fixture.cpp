@@ -34,16 +34,7 @@ void FixtureWorld::AddWorld(const std::string& name) {
 }
 
 CommandResult FixtureWorld::Run(const std::string& arguments) const {
-    CommandResult result;
-    const std::string command = std::string("'") + GORVALE_WORLD_PATH + "' --db '" + db() + "' " + arguments + " 2>&1";
-    std::FILE* p = popen(command.c_str(), "r");
-    if (!p) return result;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) result.out.append(buf, n);
-    const int status = pclose(p);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return test::runShell(std::string("'") + GORVALE_WORLD_PATH + "' --db '" + db() + "' " + arguments + " 2>&1");
 }
 
 bool FixtureWorld::Start() {
