@@ -103,19 +103,34 @@ int ReadPropRecord(std::FILE* f, PropLayout layout, PropRecord& r) {
     return count;
 }
 
+namespace {
+
+std::int32_t awUnitsToCm(long long units) {
+    return static_cast<std::int32_t>(std::clamp<long long>(units * 1000, std::numeric_limits<std::int32_t>::min(),
+                                                           std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+std::int32_t AwUnitsToCm(const std::string& text, bool southOrEast) {
+    const long long units = decimalInt(text);
+    return awUnitsToCm(southOrEast ? -units : units);
+}
+
+BuildRectangle RectangleFromCorners(std::int32_t z1, std::int32_t x1, std::int32_t z2, std::int32_t x2) {
+    BuildRectangle r;
+    r.xLow = std::min(x1, x2);
+    r.xHigh = std::max(x1, x2);
+    r.zLow = std::min(z1, z2);
+    r.zHigh = std::max(z1, z2);
+    return r;
+}
+
 bool ParseAwRectangle(const std::string& text, BuildRectangle& out) {
     long n, w, s, e;
     char tail;
     if (std::sscanf(text.c_str(), "%ld,%ld,%ld,%ld%c", &n, &w, &s, &e, &tail) != 4) return false;
-    const auto cm = [](long v) {
-        return static_cast<std::int32_t>(std::clamp<long long>(static_cast<long long>(v) * 1000,
-                                                               std::numeric_limits<std::int32_t>::min(),
-                                                               std::numeric_limits<std::int32_t>::max()));
-    };
-    out.zLow = std::min(cm(n), cm(s));
-    out.zHigh = std::max(cm(n), cm(s));
-    out.xLow = std::min(cm(w), cm(e));
-    out.xHigh = std::max(cm(w), cm(e));
+    out = RectangleFromCorners(awUnitsToCm(n), awUnitsToCm(w), awUnitsToCm(s), awUnitsToCm(e));
     return true;
 }
 

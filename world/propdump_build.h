@@ -44,6 +44,11 @@ struct BuildRectangle {
 };
 // "N,W,S,E" in AW units: N and W positive, S and E negative; false when it does not read.
 bool ParseAwRectangle(const std::string& text, BuildRectangle& out);
+// One corner value of the dialogs in cm: the leading decimal number of
+// `text` (0 when none) x 1000, negated for "S" or "E", saturated to 32 bits.
+std::int32_t AwUnitsToCm(const std::string& text, bool southOrEast);
+// The rectangle of two corners given in cm, each axis ordered.
+BuildRectangle RectangleFromCorners(std::int32_t z1, std::int32_t x1, std::int32_t z2, std::int32_t x2);
 
 inline constexpr const char* kSyntaxErrorText = "Syntax error in the parameters.\nRequest cancelled.";
 inline constexpr const char* kRobotFailedText = "Robot failed to start.\nRequest cancelled.";

@@ -60,12 +60,6 @@ QLineEdit* cornerValue(QGridLayout* grid, int row, int col, const QString& name,
 
 }  // namespace
 
-std::int32_t AwUnitsToCm(const std::string& text, bool negative) {
-    const long long cm = static_cast<long long>(decimalInt(text)) * 1000 * (negative ? -1 : 1);
-    return static_cast<std::int32_t>(std::clamp<long long>(cm, std::numeric_limits<std::int32_t>::min(),
-                                                           std::numeric_limits<std::int32_t>::max()));
-}
-
 CornerFields::CornerFields(QDialog* dialog, bool lowerSouthEast) {
     auto* box = new QGroupBox(kBoxCaption, dialog);
     box->setObjectName("BoundingBox");
@@ -85,12 +79,7 @@ BuildRectangle CornerFields::rectangle() const {
     const std::int32_t x1 = AwUnitsToCm(s8(upperWE->text()), upperEast->isChecked());
     const std::int32_t z2 = AwUnitsToCm(s8(lowerNS->text()), lowerSouth->isChecked());
     const std::int32_t x2 = AwUnitsToCm(s8(lowerWE->text()), lowerEast->isChecked());
-    BuildRectangle r;
-    r.xLow = std::min(x1, x2);
-    r.xHigh = std::max(x1, x2);
-    r.zLow = std::min(z1, z2);
-    r.zHigh = std::max(z1, z2);
-    return r;
+    return RectangleFromCorners(z1, x1, z2, x2);
 }
 
 // ---- Builder Bot Parameters ------------------------------------------------

@@ -24,10 +24,6 @@ namespace gorvale::gui {
 
 class MainWindow;
 
-// A value in AW units (10 m) in centimetres: leading number × 1000 (0 when
-// there is none), negated for the south or east choice, held to 32 bits.
-std::int32_t AwUnitsToCm(const std::string& text, bool negative);
-
 // The four corner fields with their N/S and W/E choices.
 class CornerFields {
 public:
